@@ -1,0 +1,150 @@
+// Control and variable built-ins. Arguments arrive evaluated, so and/or/assert never
+// short-circuit; the blocks of if and with arrive as cells of the block atom, which these
+// handlers run themselves from raw_args.
+#include "../compiler/after_compile.h"
+#include "../core/scopes.h"
+#include "../host/host.h"
+#include "../runtime/runner.h"
+#include "registry.h"
+
+static atom_s* value_at(list_s* args, int n) {
+    list_s* cell = list_get(args, n);
+    return cell ? cell->atom : std_atom_null;
+}
+
+// The calls of a block cell (null when the cell is missing or is no block).
+static list_s* block_calls(list_s* raw_args, int n) {
+    list_s* cell = list_get(raw_args, n);
+    return cell ? cell->sub : nullptr;
+}
+
+// ---- blocks -----------------------------------------------------------------------------------
+
+atom_s* kavo_if(list_s* args, list_s* raw_args) {
+    scope_s block(&current_scope, std_atom_null, 0);
+    int branch = value_at(args, 0) != std_atom_null ? 1 : 2;
+    atom_s* result = engine_run_func(block_calls(raw_args, branch), 0, 1);
+    block.done();
+    return result;
+}
+
+atom_s* kavo_with(list_s* args, list_s* raw_args) {
+    scope_s block(&current_scope, value_at(args, 0), 0);
+    atom_s* result = engine_run_func(block_calls(raw_args, 1), 0, 1);
+    block.done();
+    return result;
+}
+
+atom_s* kavo_body(list_s*, list_s*) { return std_atom_null; }
+
+// ---- comparisons and logic --------------------------------------------------------------------
+
+atom_s* kavo_eq(list_s* args, list_s*) {
+    for (list_s* v = args; v && v->next; v = v->next)
+        if (v->atom != v->next->atom) return std_atom_null;
+    return std_atom_true;
+}
+
+atom_s* kavo_eqi(list_s* args, list_s*) {
+    for (list_s* v = args; v && v->next; v = v->next)
+        if (v->atom != v->next->atom && host_neqi(v->atom->data, v->next->atom->data))
+            return std_atom_null;
+    return std_atom_true;
+}
+
+atom_s* kavo_eqf(list_s* args, list_s*) {
+    for (list_s* v = args; v && v->next; v = v->next)
+        if (!str_eqf(v->atom->data, v->next->atom->data)) return std_atom_null;
+    return std_atom_true;
+}
+
+atom_s* kavo_not(list_s* args, list_s* raw_args) {
+    atom_s** dest = get_dest(args, raw_args, 1);
+    return *dest = value_at(args, 0) == std_atom_null ? std_atom_true : std_atom_null;
+}
+
+atom_s* kavo_and(list_s* args, list_s*) {
+    for (list_s* v = args; v; v = v->next)
+        if (v->atom == std_atom_null) return std_atom_null;
+    return std_atom_true;
+}
+
+atom_s* kavo_or(list_s* args, list_s*) {
+    for (list_s* v = args; v; v = v->next)
+        if (v->atom != std_atom_null) return std_atom_true;
+    return std_atom_null;
+}
+
+// ---- variables ----------------------------------------------------------------------------------
+
+atom_s* kavo_var(list_s*, list_s* raw_args) {
+    for (list_s* name = raw_args; name; name = name->next)
+        current_scope->new_var(name->atom, std_atom_null);
+    return std_atom_null;
+}
+
+atom_s* kavo_g_var(list_s*, list_s* raw_args) {
+    for (list_s* name = raw_args; name; name = name->next)
+        global_scope.new_var(name->atom, std_atom_null);
+    return std_atom_null;
+}
+
+atom_s* kavo_set(list_s* args, list_s* raw_args) {
+    atom_s* value = value_at(args, 1);
+    if (!raw_args) return value;
+    return *current_scope->var_value(raw_args->atom) = value;
+}
+
+atom_s* kavo_new(list_s* args, list_s* raw_args) {
+    if (!raw_args) return std_atom_null;
+    return current_scope->new_var(raw_args->atom, value_at(args, 1));
+}
+
+atom_s* kavo_g_new(list_s* args, list_s* raw_args) {
+    if (!raw_args) return std_atom_null;
+    return global_scope.new_var(raw_args->atom, value_at(args, 1));
+}
+
+atom_s* kavo_null(list_s*, list_s* raw_args) {
+    for (list_s* name = raw_args; name; name = name->next)
+        *current_scope->var_value(name->atom) = std_atom_null;
+    return std_atom_null;
+}
+
+// ---- flow -----------------------------------------------------------------------------------------
+
+atom_s* kavo_return(list_s* args, list_s*) {
+    RETURN++;
+    return RETURN_R = value_at(args, 0);
+}
+
+atom_s* kavo_assert(list_s* args, list_s*) {
+    if (value_at(args, 0) != std_atom_null) return args->atom;
+    console_printf("(!) --- Assertion failed ---\n");
+    for (list_s* v = args ? args->next : nullptr; v; v = v->next)
+        console_write_str(v->atom->data, v->atom->length);
+    console_write_str("\r\n", 2);
+    console_printf("Press any key to exit...\n");
+    console_read_char();
+    host_exit(3);
+}
+
+// The written form of a built-in call is counted after compiling; a call made through `call`
+// is counted here, so that no handler ever sees fewer values than it takes.
+static void check_count(list_s* cell) {
+    atom_s* target = get_func_name(cell);
+    if (target->notflag(AI_EXTERN) || current_scope->find_var(target)) return;
+    for (auto& row : ATOM_ARG_RULE) {
+        if (*row.atom != target) continue;
+        char accepted[32];
+        Error(!arg_rule_accepts(row.rule, list_length(cell->sub)), 2, target->data,
+              arg_rule_text(row.rule, accepted));
+    }
+}
+
+atom_s* kavo_call(list_s* args, list_s*) {
+    if (!args) return std_atom_null;
+    list_s cell = {args->atom, args->next, nullptr};
+    check_count(&cell);
+    return engine_run_func(&cell, 1, 0);
+}

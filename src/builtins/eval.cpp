@@ -1,0 +1,186 @@
+// The expression evaluator. A loose operator's right operand is the rest of the expression,
+// so "a-b-c" is a-(b-c); the chain is gathered in a loop and folded from the right, which
+// keeps long flat expressions off the native stack. Only brackets nest natively.
+#include "eval.h"
+
+#include "../host/host.h"
+#include "registry.h"
+
+eval_op eval_op_func[256];
+unsigned char eval_op_kind[256];
+
+static unsigned u(int v) { return (unsigned)v; }
+
+static int eval_op_func_void(int left, int) { return left; }
+static int eval_op_func_plus(int l, int r) { return (int)(u(l) + u(r)); }
+static int eval_op_func_minus(int l, int r) { return (int)(u(l) - u(r)); }
+static int eval_op_func_gr(int l, int r) { return l > r; }
+static int eval_op_func_ls(int l, int r) { return l < r; }
+static int eval_op_func_eq(int l, int r) { return l == r; }
+static int eval_op_func_or(int l, int r) { return l | r; }
+static int eval_op_func_xor(int l, int r) { return l ^ r; }
+static int eval_op_func_and(int l, int r) { return l & r; }
+static int eval_op_func_mul(int l, int r) { return (int)(u(l) * u(r)); }
+
+// There is no number for a division by zero; the program is told so instead of crashing.
+// -2147483648 / -1 wraps around like every other result.
+static int eval_op_func_div(int l, int r) {
+    Error(r == 0, "Division by zero in eval");
+    if (r == -1) return (int)(0u - u(l));
+    return l / r;
+}
+
+static int eval_op_func_mod(int l, int r) {
+    Error(r == 0, "Division by zero in eval");
+    if (r == -1) return 0;
+    return l % r;
+}
+
+static int eval_op_func_pow(int l, int r) { return mpow(l, r); }
+
+// Square and multiply. A negative exponent is the truncated reciprocal: 1 and -1 keep their
+// magnitude, 0 is a division by zero, every other base gives 0.
+int mpow(int base, int exponent) {
+    if (exponent < 0) {
+        Error(base == 0, "Division by zero in eval");
+        if (base == 1) return 1;
+        if (base == -1) return (exponent & 1) ? -1 : 1;
+        return 0;
+    }
+    unsigned result = 1, b = u(base);
+    unsigned e = u(exponent);
+    do {
+        if (e & 1) result *= b;
+        b *= b;
+        e >>= 1;
+    } while (e);
+    return (int)result;
+}
+
+void eval_init() {
+    for (int i = 0; i < 256; i++) {
+        eval_op_func[i] = eval_op_func_void;
+        eval_op_kind[i] = EVAL_END;
+    }
+    struct {
+        char c;
+        eval_op f;
+        eval_kind kind;
+    } const ops[] = {
+        {'+', eval_op_func_plus, EVAL_LOOSE}, {'-', eval_op_func_minus, EVAL_LOOSE},
+        {'>', eval_op_func_gr, EVAL_LOOSE},   {'<', eval_op_func_ls, EVAL_LOOSE},
+        {'=', eval_op_func_eq, EVAL_LOOSE},   {'|', eval_op_func_or, EVAL_LOOSE},
+        {'~', eval_op_func_xor, EVAL_LOOSE},  {'&', eval_op_func_and, EVAL_TIGHT},
+        {'*', eval_op_func_mul, EVAL_TIGHT},  {'/', eval_op_func_div, EVAL_TIGHT},
+        {'\\', eval_op_func_mod, EVAL_TIGHT}, {'^', eval_op_func_pow, EVAL_TIGHT},
+    };
+    for (auto& op : ops) {
+        eval_op_func[(unsigned char)op.c] = op.f;
+        eval_op_kind[(unsigned char)op.c] = (unsigned char)op.kind;
+    }
+}
+
+void eval_skip_space(char const** cursor) {
+    while (**cursor >= 1 && **cursor <= 32) (*cursor)++;
+}
+
+static int digit_value(char c, int base) {
+    int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : 99;
+    return d < base ? d : -1;
+}
+
+static int read_number(char const** cursor) {
+    char const* p = *cursor;
+    unsigned base = 10, v = 0;
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+        base = 16;
+        p += 2;
+    } else if (p[0] == '0') {
+        base = 8;
+        p++;
+    }
+    for (int d; (d = digit_value(*p, (int)base)) >= 0; p++) v = v * base + (unsigned)d;
+    *cursor = p;
+    return (int)v;
+}
+
+void eval_simple(char const** cursor, int* value) {
+    stack_check();
+    eval_skip_space(cursor);
+    int complements = 0;
+    while (**cursor == '!') {
+        complements++;
+        (*cursor)++;
+        eval_skip_space(cursor);
+    }
+    if (**cursor == '(') {
+        (*cursor)++;
+        eval_expr(cursor, value);
+        eval_skip_space(cursor);
+        Error(**cursor != ')', 18, ")");
+        (*cursor)++;
+    } else {
+        *value = read_number(cursor);
+    }
+    if (complements & 1) *value = ~*value;
+}
+
+namespace {
+struct pending {
+    int left;
+    eval_op op;
+};
+}  // namespace
+
+void eval_expr(char const** cursor, int* value) {
+    pending small[16];
+    pending* chain = small;
+    int count = 0, room = 16;
+    int v = 0;
+    for (;;) {
+        eval_simple(cursor, &v);
+        unsigned char c;
+        for (;;) {
+            eval_skip_space(cursor);
+            c = (unsigned char)**cursor;
+            if (eval_op_kind[c] != EVAL_TIGHT) break;
+            (*cursor)++;
+            int right = 0;
+            eval_simple(cursor, &right);
+            v = eval_op_func[c](v, right);
+        }
+        if (eval_op_kind[c] != EVAL_LOOSE) break;
+        (*cursor)++;
+        if (count == room) {
+            pending* bigger = new pending[room * 2];
+            for (int i = 0; i < count; i++) bigger[i] = chain[i];
+            if (chain != small) delete[] chain;
+            chain = bigger;
+            room *= 2;
+        }
+        chain[count++] = {v, eval_op_func[c]};
+        v = 0;
+    }
+    while (count) {
+        count--;
+        v = chain[count].op(chain[count].left, v);
+    }
+    if (chain != small) delete[] chain;
+    *value = v;
+}
+
+int evaluate(char const* text) {
+    if (!eval_op_func[0]) eval_init();
+    int value = 0;
+    eval_expr(&text, &value);
+    return value;
+}
+
+atom_s* kavo_eval(list_s* args, list_s*) {
+    str_s text;
+    text.init();
+    for (list_s* v = args; v; v = v->next) text.concat(v->atom);
+    int value = evaluate(text.data);
+    text.free();
+    return atoms_add(value);
+}

@@ -1,0 +1,15 @@
+// Program builder: the one consumer of compile events. It builds the program directly in the
+// atom table: a function is its name atom with `params` (name cells) and `body` (call cells);
+// a call's arguments hang below its cell as its sub-list. Top-level `var`, `new` and `do`
+// become calls in kavo.initialize; a top-level `include` compiles the named file at once.
+// At most 64 lists may be open at a time. Nothing built here is ever freed.
+#pragma once
+
+#include "../core/atoms.h"
+#include "../core/lists.h"
+
+enum { NESTING_MAX = 64 };
+
+void engine_event(char const* event, char const* text);
+// Appends a call of `atom`, without arguments, to the end of kavo.initialize's body.
+list_s* builder_append_init(atom_s* atom);

@@ -1,0 +1,100 @@
+// Lists of atoms.
+#include "lists.h"
+
+#include "../host/host.h"
+#include "atoms.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KAVO_CELL_POOL 0  // let the sanitizer see every cell's lifetime
+#else
+#define KAVO_CELL_POOL 1
+#endif
+
+static list_s* spare;  // freed cells, chained through `next`
+
+void* list_s::operator new(decltype(sizeof 0) size) {
+    if (KAVO_CELL_POOL && spare) {
+        list_s* cell = spare;
+        spare = cell->next;
+        return cell;
+    }
+    return ::operator new(size);
+}
+
+void list_s::operator delete(void* p) {
+    if (!p) return;
+    if (KAVO_CELL_POOL) {
+        list_s* cell = (list_s*)p;
+        cell->next = spare;
+        spare = cell;
+        return;
+    }
+    ::operator delete(p);
+}
+
+list_s* list_new(atom_s* atom) {
+    list_s* cell = new list_s;
+    cell->atom = atom;
+    cell->sub = nullptr;
+    cell->next = nullptr;
+    return cell;
+}
+
+list_s* list_new(char const* text) { return list_new(atoms_add(text)); }
+
+list_s* list_add(list_s** head, atom_s* atom) {
+    list_s* cell = list_new(atom);
+    if (*head)
+        list_last(*head)->next = cell;
+    else
+        *head = cell;
+    return cell;
+}
+
+list_s* list_add(list_s** head, char const* text) { return list_add(head, atoms_add(text)); }
+
+list_s* list_push(list_s** head, atom_s* atom) {
+    list_s* cell = list_new(atom);
+    cell->next = *head;
+    *head = cell;
+    return cell;
+}
+
+list_s* list_last(list_s* list) {
+    while (list->next) list = list->next;
+    return list;
+}
+
+int list_length(list_s* list) {
+    int n = 0;
+    for (; list; list = list->next) n++;
+    return n;
+}
+
+void list_free(list_s* list) {
+    while (list) {
+        list_s* next = list->next;
+        list_free(list->sub);
+        delete list;
+        list = next;
+    }
+}
+
+list_s* list_null_sublists(list_s* list) {
+    for (list_s* cell = list; cell; cell = cell->next) cell->sub = nullptr;
+    return list;
+}
+
+list_s* list_find(list_s* list, atom_s* atom) {
+    for (; list; list = list->next)
+        if (list->atom == atom) return list;
+    return nullptr;
+}
+
+list_s* list_get(list_s* list, int n) {
+    while (list && n > 0) {
+        list = list->next;
+        n--;
+    }
+    return list;
+}

@@ -1,0 +1,49 @@
+// Scopes and variables.
+#include "scopes.h"
+
+#include "../builtins/registry.h"
+#include "../host/host.h"
+
+scope_s global_scope;
+scope_s* current_scope;
+
+static scope_s* tmp;  // where a scope that was never pushed "pops" to
+
+scope_s::scope_s() : vars(nullptr), name(std_atom_null), boundary(0), link(&tmp), prev(nullptr) {}
+
+scope_s::scope_s(scope_s** link, atom_s* name, int boundary)
+    : vars(nullptr), name(name), boundary(boundary), link(link), prev(*link) {
+    *link = this;
+}
+
+void scope_s::done() {
+    for (list_s* cell = vars; cell; cell = cell->next) cell->atom->bound--;
+    list_free(list_null_sublists(vars));
+    vars = nullptr;
+    *link = prev;
+}
+
+atom_s* scope_s::new_var(atom_s* name, atom_s* value) {
+    Error(get_var(name) != nullptr, 24, name->data);
+    list_s* cell = list_push(&vars, name);
+    name->bound++;
+    var_slot(cell) = value;
+    return value;
+}
+
+list_s* scope_s::get_var(atom_s* name) { return list_find(vars, name); }
+
+list_s* scope_s::find_var(atom_s* name) {
+    if (name->bound == 0) return nullptr;
+    for (scope_s* s = this; s; s = s->prev) {
+        if (list_s* cell = s->get_var(name)) return cell;
+        if (s->boundary) return global_scope.get_var(name);
+    }
+    return nullptr;
+}
+
+atom_s** scope_s::var_value(atom_s* name) {
+    list_s* cell = find_var(name);
+    Error(cell == nullptr, 23, name->data);
+    return &var_slot(cell);
+}

@@ -1,0 +1,32 @@
+// Scopes: frames of variables. A name is looked up from the innermost scope outwards as far
+// as the nearest boundary scope, and then in the global scope only; every call of a program
+// function pushes a boundary, so a function never sees its caller's variables. A scope
+// lives in the frame of the routine that pushed it and owns only its variable cells; each
+// cell's `sub` slot holds the variable's value atom, not a list.
+#pragma once
+
+#include "atoms.h"
+#include "lists.h"
+
+struct scope_s {
+    list_s* vars;     // newest first
+    atom_s* name;     // the object of a `with` scope; the empty atom otherwise
+    int boundary;
+    scope_s** link;   // the scope pointer this scope was pushed onto
+    scope_s* prev;    // what *link held before the push
+
+    scope_s();
+    scope_s(scope_s** link, atom_s* name, int boundary);
+    void done();
+
+    atom_s* new_var(atom_s* name, atom_s* value);
+    list_s* get_var(atom_s* name);
+    list_s* find_var(atom_s* name);
+    atom_s** var_value(atom_s* name);
+};
+
+extern scope_s global_scope;
+extern scope_s* current_scope;
+
+// A variable cell keeps its value in the slot that elsewhere holds a sub-list.
+inline atom_s*& var_slot(list_s* cell) { return cell->value; }

@@ -1,0 +1,77 @@
+// Strings: str_s, the one string type, and the text primitives beside it.
+// A str_s owns its NUL-terminated buffer and keeps `length` and the byte-sum `hash`
+// (each byte taken as a signed char, 32-bit wrap-around) current through every operation.
+// It has no constructor or destructor: an init() makes it usable, free() releases it, and
+// a record copied field by field shares its buffer (move() hands a buffer over that way).
+// copy() and concat() grow to the exact new length, append() to the new length plus 16;
+// nothing shrinks. This file also holds the number conversions s2i/i2s and the generator.
+#pragma once
+
+struct str_s {
+    char* data;
+    int length;
+    int capacity;
+    int hash;
+
+    str_s& init();
+    str_s& init(char const* text);
+    str_s& init(str_s& other);
+    str_s& init(int n);
+    void free();
+    str_s& empty();
+    str_s& move(str_s* other);
+
+    str_s& copy(char const* text);
+    str_s& copy(str_s* other);
+    str_s& concat(char const* text);
+    str_s& concat(str_s* other);
+    str_s& concat(str_s& other) { return concat(&other); }
+    str_s& append(char c);
+    str_s& convert(int n);
+    str_s& reserve(int n);  // room for n bytes of text, so a known size grows once
+
+    str_s& left(int n);
+    str_s& right(int n);
+    str_s& reverse();
+
+    int head() { return at(0); }
+    char* tail() { return data + 1; }
+    int last() { return at(length - 1); }
+    int at(int i) { return i < 0 || i >= length ? 0 : (int)(signed char)data[i]; }
+    int to_int();
+
+    int eq(char const* text);
+    int neq(char const* text) { return !eq(text); }
+    int eq(char c) { return length == 1 && data[0] == c; }
+    int neq(char c) { return !eq(c); }
+    int eq(str_s& other);
+    int neq(str_s& other) { return !eq(other); }
+    int eqf(char const* text);
+    int eqf(str_s& other) { return eqf(other.data); }
+    int neqf(char const* text) { return !eqf(text); }
+    int neqf(str_s& other) { return !eqf(other.data); }
+    int neqi(char const* text);
+    int neqi(str_s& other) { return neqi(other.data); }
+
+   private:
+    void grow(int needed, int keep);
+};
+
+// ---- texts ----------------------------------------------------------------------------------
+int str_get_hash(char const* text);
+int str_eqf(char const* a, char const* b);
+int str_like(char const* text, char const* pattern);
+char* str_middle(char* dst, char const* src, int start, int count);
+char* str_reverse(char* dst, char const* src);
+char* str_find(char* text, char const* needle);
+
+int text_length(char const* text);
+int text_equal(char const* a, char const* b);  // 1 when byte for byte equal
+void text_copy(char* dst, char const* src, int n);
+
+// ---- numbers ----------------------------------------------------------------------------------
+// Reads an optional sign, then decimal, "0x" hexadecimal or "0" octal digits, wrapping at 32
+// bits; stops at the first other character. Never fails: no digits read as 0.
+int s2i(char const* text);
+char* i2s(int value, char* dst);  // dst holds at least 12 bytes
+int rnd();                        // rnd_seed = rnd_seed * 20021 + 1, returned signed

@@ -1,0 +1,76 @@
+// Host layer: everything the shared core asks of the platform.
+// The core (strings, atoms, compiler, runner, built-ins) is freestanding: it never calls the
+// C library. Memory comes from the replaced operator new/delete, which end the process with
+// error 5 instead of returning null. Every failure ends the process through host_fatal_*;
+// none of them returns. Linux implements this header on the C library (src/host), Windows
+// on Win32 alone (src/host_win); the message templates in messages.cpp are shared by both.
+#pragma once
+
+#include <stdarg.h>
+#include <stddef.h>
+#include <stdint.h>
+
+typedef unsigned int u32;
+typedef intptr_t file_handle;
+
+extern void* hInstance;
+extern u32 rnd_seed;
+
+// ---- fatal errors -------------------------------------------------------------------------
+
+enum { ERROR_CODES = 27, MESSAGE_MAX = 256, COMPILE_MESSAGE_MAX = 700 };
+
+// The template of error `code` (1..27), exactly as users see it filled in.
+char const* error_template(int code);
+// Fills `format` ("%s", "%i", "%%") into `dst`, never writing more than `size` bytes
+// (a message that does not fit is cut). Returns the length written.
+int text_vformat(char* dst, int size, char const* format, va_list ap);
+int text_format(char* dst, int size, char const* format, ...);
+
+// Ends the process with exit code 1 after reporting error `code` with its arguments.
+// `file` is null for run-time errors; compile-time errors name the source file and line.
+[[noreturn]] void host_fatal_code(int code, char const* file, int line, va_list ap);
+// Ends the process with exit code 1 after reporting a message that has no code.
+[[noreturn]] void host_fatal_text(char const* text);
+// Ends the process with `code`; output written so far is delivered first.
+[[noreturn]] void host_exit(int code);
+
+void Error(int cond, char const* text);
+void Error(int cond, int code, ...);
+
+// ---- native stack -------------------------------------------------------------------------
+// The runner runs on a stack the host makes large; recursive routines call stack_check()
+// so that a program recursing past it ends with a fatal error instead of a crash.
+extern char const* stack_limit;
+void stack_check_failed();
+inline void stack_check() {
+    char here;
+    if (&here < stack_limit) stack_check_failed();
+}
+
+// ---- console --------------------------------------------------------------------------------
+void console_write_str(char const* text, int length);
+void console_printf(char const* format, ...);
+// One input item (Linux: one word) of at most `max` bytes into buffer[max + 1]; its length.
+// At the end of input: the empty text, 0.
+int console_read(char* buffer, int max);
+// The next byte of input, 0..255, or -1 at the end of input.
+int console_read_char();
+// Trace mode's answer to a key outside its table (Linux: a backspace, Windows: a beep).
+void console_reject_key();
+
+// ---- files ------------------------------------------------------------------------------------
+// Opens `name`; a file that cannot be opened is fatal error 12.
+file_handle file_io_open(char const* name, char mode);
+int file_io_get_char(file_handle file);  // 0..255, or -1 at the end
+void file_io_close(file_handle file);
+
+// ---- system services of the built-ins -----------------------------------------------------
+char const* host_command_line();
+int host_neqi(char const* a, char const* b);  // 0 when equal ignoring letter case
+void host_message(char const* title, char const* text);  // warnings and the about box
+int host_shell(char const* text);                       // 1 when the shell took it
+void host_sleep(int ms);
+// Local time as hour, minute, second, millisecond, day, month, year; 0 where there is none.
+int host_local_time(int fields[7]);
+int host_ticks();
