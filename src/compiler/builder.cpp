@@ -73,7 +73,10 @@ list_s* builder_append_init(atom_s* atom) {
     return append_after(&std_atom_initialize->body, &init_last, atom);
 }
 
+void (*engine_event_observer)(char const* event, char const* text);
+
 void engine_event(char const* event, char const* text) {
+    if (engine_event_observer) engine_event_observer(event, text);
     switch (event[0]) {
         case 'a':  // atom
             last_atom = atoms_add(text);

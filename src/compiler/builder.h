@@ -11,5 +11,7 @@
 enum { NESTING_MAX = 64 };
 
 void engine_event(char const* event, char const* text);
+// Sees every event before the builder does; tests set it to record the event stream.
+extern void (*engine_event_observer)(char const* event, char const* text);
 // Appends a call of `atom`, without arguments, to the end of kavo.initialize's body.
 list_s* builder_append_init(atom_s* atom);

@@ -7,9 +7,7 @@
 scope_s global_scope;
 scope_s* current_scope;
 
-static scope_s* tmp;  // where a scope that was never pushed "pops" to
-
-scope_s::scope_s() : vars(nullptr), name(std_atom_null), boundary(0), link(&tmp), prev(nullptr) {}
+scope_s* scope_s::tmp;
 
 scope_s::scope_s(scope_s** link, atom_s* name, int boundary)
     : vars(nullptr), name(name), boundary(boundary), link(link), prev(*link) {

@@ -9,13 +9,16 @@
 #include "lists.h"
 
 struct scope_s {
+    static scope_s* tmp;  // where a scope that was never pushed "pops" to
+
     list_s* vars;     // newest first
     atom_s* name;     // the object of a `with` scope; the empty atom otherwise
     int boundary;
     scope_s** link;   // the scope pointer this scope was pushed onto
     scope_s* prev;    // what *link held before the push
 
-    scope_s();
+    // Constant-initialised, so the global scope needs no start-up code on either platform.
+    constexpr scope_s() : vars(nullptr), name(nullptr), boundary(0), link(&tmp), prev(nullptr) {}
     scope_s(scope_s** link, atom_s* name, int boundary);
     void done();
 
