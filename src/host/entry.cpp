@@ -9,7 +9,7 @@
 #include "../runtime/runner.h"
 #include "host.h"
 
-static size_t const STACK_SIZE = (size_t)4 << 30;     // reserved, touched only as used
+static size_t const STACK_SIZE = (size_t)1 << 30;     // reserved, touched only as used
 static size_t const STACK_MARGIN = (size_t)1 << 20;   // room left for the error report
 
 static size_t stack_size;
