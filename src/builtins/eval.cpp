@@ -177,10 +177,20 @@ int evaluate(char const* text) {
 }
 
 atom_s* kavo_eval(list_s* args, list_s*) {
-    str_s text;
-    text.init();
-    for (list_s* v = args; v; v = v->next) text.concat(v->atom);
-    int value = evaluate(text.data);
-    text.free();
+    // The joined text usually fits on the stack; a longer one goes to the heap.
+    int n = 0;
+    for (list_s* v = args; v; v = v->next) n += v->atom->length;
+    char small[256];
+    str_s big;
+    char* text = small;
+    if (n >= (int)sizeof small) text = big.init().reserve(n).data;
+    int at = 0;
+    for (list_s* v = args; v; v = v->next) {
+        text_copy(text + at, v->atom->data, v->atom->length);
+        at += v->atom->length;
+    }
+    text[at] = 0;
+    int value = evaluate(text);
+    if (text != small) big.free();
     return atoms_add(value);
 }

@@ -85,12 +85,13 @@ static atom_s* intern(atom_s** slot, char const* text, unsigned mix, str_s* give
     return a;
 }
 
-atom_s* atoms_add(char const* text) {
-    int length = text_length(text);
+static atom_s* add_text(char const* text, int length) {
     unsigned mix = mix_bytes(text, length);
     atom_s** slot = index_slot(text, length, mix);
     return *slot ? *slot : intern(slot, text, mix, nullptr);
 }
+
+atom_s* atoms_add(char const* text) { return add_text(text, text_length(text)); }
 
 atom_s* atoms_add(str_s* string) {
     // A byte 0 read into a string ends its text, as it does for every char* caller.
@@ -110,9 +111,14 @@ atom_s* atoms_add(char c) {
     return atoms_add(text);
 }
 
+// Numbers are the commonest values a program makes; the small ones are remembered.
 atom_s* atoms_add(int n) {
+    static atom_s* small[1024];
+    if (n >= 0 && n < 1024 && small[n]) return small[n];
     char text[12];
-    return atoms_add(i2s(n, text));
+    atom_s* atom = add_text(text, text_length(i2s(n, text)));
+    if (n >= 0 && n < 1024) small[n] = atom;
+    return atom;
 }
 
 int atoms_count() { return count; }

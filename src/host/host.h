@@ -35,8 +35,16 @@ int text_format(char* dst, int size, char const* format, ...);
 // Ends the process with `code`; output written so far is delivered first.
 [[noreturn]] void host_exit(int code);
 
-void Error(int cond, char const* text);
-void Error(int cond, int code, ...);
+// The one guarded fatal call: Error(cond, code, args...) or Error(cond, text) does nothing
+// when cond is 0 (inline, so a passing check costs one test) and otherwise never returns.
+[[noreturn]] void error_raise(int code, ...);
+inline void Error(int cond, char const* text) {
+    if (__builtin_expect(cond != 0, 0)) host_fatal_text(text);
+}
+template <class... Args>
+inline void Error(int cond, int code, Args... args) {
+    if (__builtin_expect(cond != 0, 0)) error_raise(code, args...);
+}
 
 // ---- native stack -------------------------------------------------------------------------
 // The runner runs on a stack the host makes large; recursive routines call stack_check()

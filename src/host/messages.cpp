@@ -109,12 +109,7 @@ int text_format(char* dst, int size, char const* format, ...) {
     return n;
 }
 
-void Error(int cond, char const* text) {
-    if (cond) host_fatal_text(text);
-}
-
-void Error(int cond, int code, ...) {
-    if (!cond) return;
+void error_raise(int code, ...) {
     va_list ap;
     va_start(ap, code);
     host_fatal_code(code, nullptr, 0, ap);

@@ -35,6 +35,15 @@ atom_s* get_func_name(list_s* call) {
     return atom;
 }
 
+// Value lists hold atoms only, no sub-lists: their cells go straight back.
+static void free_values(list_s* values) {
+    while (values) {
+        list_s* next = values->next;
+        delete values;
+        values = next;
+    }
+}
+
 static int shows_trace(atom_s* func) {
     return is_tracing && func != std_atom_body && func->flag(AI_FUNCTION);
 }
@@ -62,7 +71,7 @@ atom_s* engine_run_func(list_s* call, int stop_return, int eval_args) {
 
         list_s* args = call->sub;
         if (eval_args) args = call->atom == std_atom_body ? nullptr : engine_run_list(call->sub);
-        PROCESS_TRACING(func, args, resume);
+        if (is_tracing) PROCESS_TRACING(func, args, resume);
 
         if (list_s* var = current_scope->find_var(func)) {
             Error(call->sub != nullptr, 9, func->data);
@@ -76,7 +85,7 @@ atom_s* engine_run_func(list_s* call, int stop_return, int eval_args) {
             result = call_function(func, args);
         }
 
-        if (eval_args) list_free(args);
+        if (eval_args) free_values(args);
         if (resume) is_tracing++;
         if (shows_trace(func)) {
             atom_s* shown = result ? result : std_atom_null;
@@ -95,12 +104,28 @@ atom_s* engine_run_func(list_s* call, int stop_return, int eval_args) {
     return result ? result : std_atom_null;
 }
 
+// The value of a bare name that cannot call anything, show anything or mean a method: a
+// variable's value or the literal itself; null when the full call path must decide.
+static atom_s* plain_value(list_s* cell) {
+    atom_s* atom = cell->atom;
+    if (cell->sub || (atom->flags & (AI_FUNCTION | AI_SPY)) || atom->data[0] == '.') return nullptr;
+    atom_s* object = current_scope->name;
+    if (object && object->length) return nullptr;
+    if (atom->bound == 0) return atom;
+    list_s* var = current_scope->find_var(atom);
+    return var ? var_slot(var) : atom;
+}
+
 list_s* engine_run_list(list_s* calls) {
     list_s* values = nullptr;
     list_s** tail = &values;
     for (list_s* cell = calls; cell; cell = cell->next) {
-        list_s one = {cell->atom, cell->sub, nullptr};
-        *tail = list_new(engine_run_func(&one, 1, 1));
+        atom_s* value = plain_value(cell);
+        if (!value) {
+            list_s one = {cell->atom, cell->sub, nullptr};
+            value = engine_run_func(&one, 1, 1);
+        }
+        *tail = list_new(value);
         tail = &(*tail)->next;
     }
     return values;
