@@ -10,8 +10,20 @@ static atom_s* value_at(list_s* args, int n) {
 }
 
 atom_s* kavo_concat(list_s* args, list_s*) {
+    // Joined on the stack when short: an existing atom then costs no allocation at all.
+    int n = 0;
+    for (list_s* v = args; v; v = v->next) n += v->atom->length;
+    if (n < 256) {
+        char text[256];
+        int at = 0;
+        for (list_s* v = args; v; v = v->next) {
+            text_copy(text + at, v->atom->data, v->atom->length);
+            at += v->atom->length;
+        }
+        return atoms_add(text, at);
+    }
     str_s text;
-    text.init();
+    text.init().reserve(n);
     for (list_s* v = args; v; v = v->next) text.concat(v->atom);
     return atoms_add(&text);
 }

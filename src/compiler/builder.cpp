@@ -73,6 +73,8 @@ list_s* builder_append_init(atom_s* atom) {
     return append_after(&std_atom_initialize->body, &init_last, atom);
 }
 
+unsigned functions_defined;
+
 void (*engine_event_observer)(char const* event, char const* text);
 
 void engine_event(char const* event, char const* text) {
@@ -87,6 +89,7 @@ void engine_event(char const* event, char const* text) {
                     3, last_atom->data);
             current_func = last_atom;
             current_func->set_flag(AI_FUNCTION);
+            functions_defined++;
             return;
         case 'b':  // begin
             S_Error(i_call > NESTING_MAX - 2, 6);

@@ -13,5 +13,7 @@ enum { NESTING_MAX = 64 };
 void engine_event(char const* event, char const* text);
 // Sees every event before the builder does; tests set it to record the event stream.
 extern void (*engine_event_observer)(char const* event, char const* text);
+// Counts the definitions compiled so far: lookups that missed a function may hit after it moves.
+extern unsigned functions_defined;
 // Appends a call of `atom`, without arguments, to the end of kavo.initialize's body.
 list_s* builder_append_init(atom_s* atom);

@@ -49,9 +49,28 @@ static atom_s** index_slot(char const* text, int length, unsigned mix) {
     }
 }
 
-atom_s* atoms_new() {
-    atom_s* a = new atom_s;
-    a->init();
+// Atoms and the texts copied into them are never freed, so they are carved out of large
+// blocks instead of costing two allocations each (the sanitizer build keeps them apart).
+static void* arena_take(int size) {
+#if defined(__SANITIZE_ADDRESS__)
+    return new char[size];
+#else
+    static char* block;
+    static int left;
+    size = (size + 15) & ~15;
+    if (size > 1024) return new char[size];
+    if (size > left) {
+        block = new char[65536];
+        left = 65536;
+    }
+    char* p = block;
+    block += size;
+    left -= size;
+    return p;
+#endif
+}
+
+static atom_s* link_atom(atom_s* a) {
     a->params = nullptr;
     a->body = nullptr;
     a->flags = 0;
@@ -61,6 +80,12 @@ atom_s* atoms_new() {
     atom_table = a;
     count++;
     return a;
+}
+
+atom_s* atoms_new() {
+    atom_s* a = (atom_s*)arena_take(sizeof(atom_s));
+    a->init();
+    return link_atom(a);
 }
 
 atom_s* atoms_find(char const* text, int length) {
@@ -73,13 +98,18 @@ atom_s* atoms_find(str_s* string) { return atoms_find(string->data, string->leng
 
 // Interns a text that is not yet in the table, placing it in `slot`; `give` is a string
 // to take over, or null to copy `text`.
-static atom_s* intern(atom_s** slot, char const* text, unsigned mix, str_s* give) {
-    atom_s* a = atoms_new();
-    if (give)
-        a->move(give);
-    else
-        a->copy(text);
-    a->mix = mix;
+static atom_s* intern(atom_s** slot, char const* text, int length, unsigned mix, str_s* give) {
+    atom_s* a = (atom_s*)arena_take(sizeof(atom_s));
+    if (give) {
+        *(str_s*)a = *give;
+    } else {
+        a->data = (char*)arena_take(length + 1);
+        text_copy(a->data, text, length);
+        a->data[length] = 0;
+        a->length = a->capacity = length;
+        a->hash = str_get_hash(a->data);
+    }
+    link_atom(a)->mix = mix;
     *slot = a;
     if ((unsigned)count * 2 > slot_mask + 1) index_grow();
     return a;
@@ -88,10 +118,11 @@ static atom_s* intern(atom_s** slot, char const* text, unsigned mix, str_s* give
 static atom_s* add_text(char const* text, int length) {
     unsigned mix = mix_bytes(text, length);
     atom_s** slot = index_slot(text, length, mix);
-    return *slot ? *slot : intern(slot, text, mix, nullptr);
+    return *slot ? *slot : intern(slot, text, length, mix, nullptr);
 }
 
 atom_s* atoms_add(char const* text) { return add_text(text, text_length(text)); }
+atom_s* atoms_add(char const* text, int length) { return add_text(text, length); }
 
 atom_s* atoms_add(str_s* string) {
     // A byte 0 read into a string ends its text, as it does for every char* caller.
@@ -103,7 +134,7 @@ atom_s* atoms_add(str_s* string) {
         string->free();
         return *slot;
     }
-    return intern(slot, string->data, mix, string);
+    return intern(slot, string->data, string->length, mix, string);
 }
 
 atom_s* atoms_add(char c) {

@@ -42,6 +42,7 @@ atom_s* atoms_find(char const* text);
 atom_s* atoms_find(char const* text, int length);
 atom_s* atoms_find(str_s* string);
 atom_s* atoms_add(char const* text);
+atom_s* atoms_add(char const* text, int length);  // text holds no byte 0 before length
 atom_s* atoms_add(str_s* string);
 atom_s* atoms_add(char c);
 atom_s* atoms_add(int n);  // the decimal text of n

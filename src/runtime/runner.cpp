@@ -3,6 +3,7 @@
 
 #include "../builtins/eval.h"
 #include "../builtins/registry.h"
+#include "../compiler/builder.h"
 #include "../core/scopes.h"
 #include "../host/host.h"
 #include "trace.h"
@@ -10,28 +11,46 @@
 int RETURN;
 atom_s* RETURN_R;
 
+// The function obj.name when it exists, else null; the text is built and looked up only once
+// per pair, since a method found stays a function for good and a miss stays a miss until the
+// compiler defines another function.
+static atom_s* find_method(atom_s* object, atom_s* name) {
+    struct entry {
+        atom_s* object;
+        atom_s* name;
+        atom_s* method;
+        unsigned defined;
+    };
+    static entry cache[512];
+    entry& e = cache[(((uintptr_t)object >> 4) ^ ((uintptr_t)name >> 3)) & 511];
+    if (e.object == object && e.name == name && (e.method || e.defined == functions_defined))
+        return e.method;
+    int n = object->length + 1 + name->length;
+    atom_s* method;
+    if (n < 256) {
+        char text[256];
+        text_copy(text, object->data, object->length);
+        text[object->length] = '.';
+        text_copy(text + object->length + 1, name->data, name->length);
+        method = atoms_find(text, n);
+    } else {
+        str_s text;
+        text.init(object->data).concat(".").concat(name->data);
+        method = atoms_find(&text);
+        text.free();
+    }
+    if (method && method->notflag(AI_FUNCTION)) method = nullptr;
+    e = {object, name, method, functions_defined};
+    return method;
+}
+
 atom_s* get_func_name(list_s* call) {
     atom_s* atom = call->atom;
     if (atom->data[0] == '.') return atoms_add(atom->data + 1);
+    // Inside with(obj, ...) a call of f runs obj.f when that function exists.
     atom_s* object = current_scope->name;
-    if (object && object->length) {
-        // Inside with(obj, ...) a call of f runs obj.f when that function exists.
-        int n = object->length + 1 + atom->length;
-        atom_s* method;
-        if (n < 256) {
-            char text[256];
-            text_copy(text, object->data, object->length);
-            text[object->length] = '.';
-            text_copy(text + object->length + 1, atom->data, atom->length);
-            method = atoms_find(text, n);
-        } else {
-            str_s text;
-            text.init(object->data).concat(".").concat(atom->data);
-            method = atoms_find(&text);
-            text.free();
-        }
-        if (method && method->flag(AI_FUNCTION)) return method;
-    }
+    if (object && object->length)
+        if (atom_s* method = find_method(object, atom)) return method;
     return atom;
 }
 
