@@ -7,11 +7,6 @@
 #include "../runtime/runner.h"
 #include "registry.h"
 
-static atom_s* value_at(list_s* args, int n) {
-    list_s* cell = list_get(args, n);
-    return cell ? cell->atom : std_atom_null;
-}
-
 // The calls of a block cell (null when the cell is missing or is no block).
 static list_s* block_calls(list_s* raw_args, int n) {
     list_s* cell = list_get(raw_args, n);
@@ -22,14 +17,14 @@ static list_s* block_calls(list_s* raw_args, int n) {
 
 atom_s* kavo_if(list_s* args, list_s* raw_args) {
     scope_s block(&current_scope, std_atom_null, 0);
-    int branch = value_at(args, 0) != std_atom_null ? 1 : 2;
+    int branch = arg_value(args, 0) != std_atom_null ? 1 : 2;
     atom_s* result = engine_run_func(block_calls(raw_args, branch), 0, 1);
     block.done();
     return result;
 }
 
 atom_s* kavo_with(list_s* args, list_s* raw_args) {
-    scope_s block(&current_scope, value_at(args, 0), 0);
+    scope_s block(&current_scope, arg_value(args, 0), 0);
     atom_s* result = engine_run_func(block_calls(raw_args, 1), 0, 1);
     block.done();
     return result;
@@ -60,7 +55,7 @@ atom_s* kavo_eqf(list_s* args, list_s*) {
 
 atom_s* kavo_not(list_s* args, list_s* raw_args) {
     atom_s** dest = get_dest(args, raw_args, 1);
-    return *dest = value_at(args, 0) == std_atom_null ? std_atom_true : std_atom_null;
+    return *dest = arg_value(args, 0) == std_atom_null ? std_atom_true : std_atom_null;
 }
 
 atom_s* kavo_and(list_s* args, list_s*) {
@@ -90,19 +85,19 @@ atom_s* kavo_g_var(list_s*, list_s* raw_args) {
 }
 
 atom_s* kavo_set(list_s* args, list_s* raw_args) {
-    atom_s* value = value_at(args, 1);
+    atom_s* value = arg_value(args, 1);
     if (!raw_args) return value;
     return *current_scope->var_value(raw_args->atom) = value;
 }
 
 atom_s* kavo_new(list_s* args, list_s* raw_args) {
     if (!raw_args) return std_atom_null;
-    return current_scope->new_var(raw_args->atom, value_at(args, 1));
+    return current_scope->new_var(raw_args->atom, arg_value(args, 1));
 }
 
 atom_s* kavo_g_new(list_s* args, list_s* raw_args) {
     if (!raw_args) return std_atom_null;
-    return global_scope.new_var(raw_args->atom, value_at(args, 1));
+    return global_scope.new_var(raw_args->atom, arg_value(args, 1));
 }
 
 atom_s* kavo_null(list_s*, list_s* raw_args) {
@@ -115,11 +110,11 @@ atom_s* kavo_null(list_s*, list_s* raw_args) {
 
 atom_s* kavo_return(list_s* args, list_s*) {
     RETURN++;
-    return RETURN_R = value_at(args, 0);
+    return RETURN_R = arg_value(args, 0);
 }
 
 atom_s* kavo_assert(list_s* args, list_s*) {
-    if (value_at(args, 0) != std_atom_null) return args->atom;
+    if (arg_value(args, 0) != std_atom_null) return args->atom;
     console_printf("(!) --- Assertion failed ---\n");
     for (list_s* v = args ? args->next : nullptr; v; v = v->next)
         console_write_str(v->atom->data, v->atom->length);

@@ -6,11 +6,6 @@
 #include "../host/host.h"
 #include "registry.h"
 
-static atom_s* value_at(list_s* args, int n) {
-    list_s* cell = list_get(args, n);
-    return cell ? cell->atom : std_atom_null;
-}
-
 // ---- console --------------------------------------------------------------------------------
 
 atom_s* kavo_write(list_s* args, list_s*) {
@@ -110,7 +105,7 @@ atom_s* kavo_gettime(list_s* args, list_s* raw_args) {
 atom_s* kavo_rnd(list_s* args, list_s*) {
     atom_s* symbols = args && args->next ? args->next->atom
                                          : *global_scope.var_value(std_atom_rnd_set);
-    int n = s2i(value_at(args, 0)->data);
+    int n = s2i(arg_value(args, 0)->data);
     if (symbols->length == 0 || n <= 0) return std_atom_null;
     str_s text;
     text.init().reserve(n);
@@ -128,7 +123,7 @@ atom_s* kavo_shell(list_s* args, list_s*) {
 }
 
 atom_s* kavo_sleep(list_s* args, list_s*) {
-    atom_s* ms = value_at(args, 0);
+    atom_s* ms = arg_value(args, 0);
     host_sleep(s2i(ms->data));
     return ms;
 }
@@ -136,11 +131,11 @@ atom_s* kavo_sleep(list_s* args, list_s*) {
 // ---- tags -----------------------------------------------------------------------------------------
 
 atom_s* kavo_gettag(list_s* args, list_s*) {
-    return atoms_add((int)(value_at(args, 0)->flags & AI_TAG));
+    return atoms_add((int)(arg_value(args, 0)->flags & AI_TAG));
 }
 
 atom_s* kavo_settag(list_s* args, list_s*) {
-    atom_s* target = value_at(args, 0);
-    target->flags |= (unsigned)s2i(value_at(args, 1)->data) & AI_TAG;
+    atom_s* target = arg_value(args, 0);
+    target->flags |= (unsigned)s2i(arg_value(args, 1)->data) & AI_TAG;
     return target;
 }

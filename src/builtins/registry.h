@@ -44,6 +44,11 @@ void set_init_var(atom_s* var, char const* text);
 // The slot that receives a handler's result: the variable named by the first raw argument
 // when there are more than `n` values (args and raw_args then move past it), else a discard slot.
 atom_s** get_dest(list_s*& args, list_s*& raw_args, int n);
+// The n-th value (from 0), or the empty atom when there are fewer values.
+inline atom_s* arg_value(list_s* args, int n) {
+    list_s* cell = list_get(args, n);
+    return cell ? cell->atom : std_atom_null;
+}
 
 #define KAVO_HANDLER(name) atom_s* name(list_s* args, list_s* raw_args)
 // control and variables

@@ -2,6 +2,8 @@
 // user sees cannot drift between Linux and Windows. Freestanding: no C library.
 #include "host.h"
 
+#include "../core/str.h"
+
 static char const* const TEMPLATES[ERROR_CODES] = {
     "Name <%s> is already reserved for a function",
     "Function <%s> requires %s argument(s)",
@@ -79,17 +81,11 @@ int text_vformat(char* dst, int size, char const* format, va_list ap) {
         } else if (*p == 'i' || *p == 'd') {
             int v = va_arg(ap, int);
             char digits[12];
-            int n = 0;
-            unsigned u = v < 0 ? 0u - (unsigned)v : (unsigned)v;
-            do {
-                digits[n++] = (char)('0' + u % 10);
-                u /= 10;
-            } while (u);
-            int total = n + (v < 0);
-            if (v < 0 && pad == '0') out.put('-');
-            for (int i = total; i < width; i++) out.put(pad);
-            if (v < 0 && pad != '0') out.put('-');
-            while (n) out.put(digits[--n]);
+            char const* d = i2s(v, digits);
+            int n = text_length(d);
+            if (*d == '-' && pad == '0') out.put(*d++);
+            for (int i = n; i < width; i++) out.put(pad);
+            while (*d) out.put(*d++);
         } else if (*p == 0) {
             break;
         } else {

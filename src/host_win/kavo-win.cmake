@@ -40,10 +40,15 @@ add_library(kavo_core STATIC ${KAVO_CORE_SOURCES})
 target_compile_options(kavo_core PRIVATE ${KAVO_WIN_FLAGS})
 target_include_directories(kavo_core PUBLIC src)
 
+# The block routines stay out of link-time optimisation: calls to them are emitted after it.
+add_library(kavo_win_crt OBJECT ${KAVO_WIN_DIR}/crt.cpp)
+target_compile_options(kavo_win_crt PRIVATE ${KAVO_WIN_FLAGS})
+set_property(TARGET kavo_win_crt PROPERTY INTERPROCEDURAL_OPTIMIZATION OFF)
+
 add_executable(kavo-win
   ${KAVO_WIN_DIR}/entry.cpp ${KAVO_WIN_DIR}/fatal.cpp ${KAVO_WIN_DIR}/format.cpp
   ${KAVO_WIN_DIR}/console.cpp ${KAVO_WIN_DIR}/file_io.cpp ${KAVO_WIN_DIR}/system.cpp
-  ${KAVO_WIN_DIR}/crt.cpp ${KAVO_RC})
+  $<TARGET_OBJECTS:kavo_win_crt> ${KAVO_RC})
 target_compile_options(kavo-win PRIVATE ${KAVO_WIN_FLAGS})
 target_compile_definitions(kavo-win PRIVATE KAVO_STACK_RESERVE=${KAVO_STACK_RESERVE}u)
 target_link_options(kavo-win PRIVATE
