@@ -76,6 +76,7 @@ static atom_s* link_atom(atom_s* a) {
     a->flags = 0;
     a->mix = 0;
     a->bound = 0;
+    a->global = nullptr;
     a->next = atom_table;
     atom_table = a;
     count++;

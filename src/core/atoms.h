@@ -28,6 +28,7 @@ struct atom_s : str_s {
     unsigned flags;  // atom_s_info bits, and the tag in the low 16 bits
     unsigned mix;    // the index's hash of the text
     int bound;       // live variables of this name in all scopes; 0 lets lookups skip them
+    list_s* global;  // the global variable of this name, found without walking the globals
 
     int flag(atom_s_info mask) { return (int)(flags & mask); }
     int notflag(atom_s_info mask) { return (flags & mask) == 0; }

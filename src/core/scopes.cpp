@@ -15,7 +15,10 @@ scope_s::scope_s(scope_s** link, atom_s* name, int boundary)
 }
 
 void scope_s::done() {
-    for (list_s* cell = vars; cell; cell = cell->next) cell->atom->bound--;
+    for (list_s* cell = vars; cell; cell = cell->next) {
+        cell->atom->bound--;
+        if (this == &global_scope) cell->atom->global = nullptr;
+    }
     list_free(list_null_sublists(vars));
     vars = nullptr;
     *link = prev;
@@ -25,11 +28,15 @@ atom_s* scope_s::new_var(atom_s* name, atom_s* value) {
     Error(get_var(name) != nullptr, 24, name->data);
     list_s* cell = list_push(&vars, name);
     name->bound++;
+    if (this == &global_scope) name->global = cell;
     var_slot(cell) = value;
     return value;
 }
 
-list_s* scope_s::get_var(atom_s* name) { return list_find(vars, name); }
+list_s* scope_s::get_var(atom_s* name) {
+    if (this == &global_scope) return name->global;
+    return list_find(vars, name);
+}
 
 list_s* scope_s::find_var(atom_s* name) {
     if (name->bound == 0) return nullptr;
