@@ -1,0 +1,182 @@
+// Atoms: one atom per distinct text, the table chained newest first, the str_s overload that
+// consumes its string, and the flag word.
+#include <string>
+
+#include "gtest/gtest.h"
+#include "unit.h"
+
+namespace {
+
+TEST(AtomIdentity, InterningTwiceAddsOneAtom) {
+    std::string text = fresh_text("twice");
+    int before = atoms_count();
+    EXPECT_EQ(atoms_find(text.c_str()), nullptr);
+    atom_s* a = atoms_add(text.c_str());
+    EXPECT_EQ(atoms_count(), before + 1);
+    EXPECT_EQ(atoms_add(text.c_str()), a);
+    EXPECT_EQ(atoms_count(), before + 1);
+    EXPECT_EQ(atoms_find(text.c_str()), a);
+    EXPECT_STREQ(a->data, text.c_str());
+    EXPECT_NE(a->data, text.c_str()) << "the char* overload copies the text";
+    EXPECT_EQ(a->hash, str_get_hash(text.c_str()));
+    EXPECT_EQ(a->params, nullptr);
+    EXPECT_EQ(a->body, nullptr);
+    EXPECT_EQ(a->flags, 0u);
+}
+
+TEST(AtomIdentity, AnagramsAreDistinctAtoms) {
+    std::string ab = fresh_text("ab"), ba(ab.rbegin(), ab.rend());
+    atom_s* x = atoms_add(ab.c_str());
+    atom_s* y = atoms_add(ba.c_str());
+    EXPECT_EQ(x->hash, y->hash);
+    EXPECT_NE(x, y);
+    EXPECT_STREQ(x->data, ab.c_str());
+    EXPECT_STREQ(y->data, ba.c_str());
+    EXPECT_EQ(atoms_find(ab.c_str()), x);
+    EXPECT_EQ(atoms_find(ba.c_str()), y);
+
+    // Many texts with one byte sum: every one still finds its own atom.
+    std::string stem = fresh_text("sum");
+    atom_s* seen[26];
+    for (int i = 0; i < 26; i++) {
+        std::string t = stem + char('a' + i) + char('z' - i);
+        seen[i] = atoms_add(t.c_str());
+    }
+    for (int i = 0; i < 26; i++) {
+        std::string t = stem + char('a' + i) + char('z' - i);
+        EXPECT_EQ(atoms_find(t.c_str()), seen[i]) << t;
+        for (int j = 0; j < i; j++) EXPECT_NE(seen[i], seen[j]);
+    }
+}
+
+TEST(AtomIdentity, ByteZeroIsTheEmptyText) {
+    ensure_std_atoms();
+    atom_s* empty = atoms_add("");
+    EXPECT_EQ(atoms_add((char)0), empty);
+    EXPECT_EQ(empty, std_atom_null);
+    EXPECT_EQ(empty->length, 0);
+    EXPECT_STREQ(empty->data, "");
+    EXPECT_EQ(atoms_find(""), empty);
+
+    std::string one = fresh_text("c");
+    atom_s* c = atoms_add(one.back());
+    EXPECT_EQ(c->length, 1);
+    EXPECT_EQ(atoms_add(std::string(1, one.back()).c_str()), c);
+}
+
+TEST(AtomIdentity, StringOverloadTakesTheBufferOfANewText) {
+    std::string text = fresh_text("moved");
+    str_s s;
+    s.init(text.c_str());
+    char* buffer = s.data;
+    int before = atoms_count();
+    atom_s* a = atoms_add(&s);
+    EXPECT_EQ(atoms_count(), before + 1);
+    EXPECT_EQ(a->data, buffer) << "a new atom takes over the string's buffer";
+    EXPECT_EQ(a->length, (int)text.size());
+    EXPECT_EQ(a->hash, str_get_hash(text.c_str()));
+    EXPECT_EQ(atoms_find(text.c_str()), a);
+}
+
+TEST(AtomIdentity, StringOverloadOfAKnownTextReturnsTheOldAtom) {
+    std::string text = fresh_text("known");
+    atom_s* old = atoms_add(text.c_str());
+    str_s s;
+    s.init();
+    for (char c : text) s.append(c);  // built byte by byte, as the reader builds tokens
+    int before = atoms_count();
+    EXPECT_EQ(atoms_find(&s), old);
+    EXPECT_EQ(atoms_add(&s), old);
+    EXPECT_EQ(atoms_count(), before);
+    EXPECT_STREQ(old->data, text.c_str());
+}
+
+TEST(AtomIdentity, FindByStringOrTextReportsAbsenceAsNull) {
+    std::string text = fresh_text("absent");
+    str_s s;
+    s.init(text.c_str());
+    EXPECT_EQ(atoms_find(&s), nullptr);
+    EXPECT_EQ(atoms_find(text.c_str()), nullptr);
+    atom_s* a = atoms_add(text.c_str());
+    EXPECT_EQ(atoms_find(&s), a);
+    s.free();
+}
+
+TEST(AtomTable, ChainIsNewestFirstAndCountWalksIt) {
+    std::string t1 = fresh_text("first"), t2 = fresh_text("second"), t3 = fresh_text("third");
+    atom_s* a = atoms_add(t1.c_str());
+    atom_s* b = atoms_add(t2.c_str());
+    atom_s* c = atoms_add(t3.c_str());
+    EXPECT_EQ(atom_table, c);
+    EXPECT_EQ(c->next, b);
+    EXPECT_EQ(b->next, a);
+    atoms_add(t1.c_str());  // an old text does not move to the head
+    EXPECT_EQ(atom_table, c);
+
+    int walked = 0;
+    atom_s* last = nullptr;
+    for (atom_s* x = atom_table; x; x = x->next) walked++, last = x;
+    EXPECT_EQ(walked, atoms_count());
+    EXPECT_EQ(last->next, nullptr);
+}
+
+TEST(AtomTable, NoTwoAtomsShareATextAndEveryHashIsCurrent) {
+    ensure_std_atoms();
+    std::string stem = fresh_text("sweep");
+    for (int i = 0; i < 200; i++) atoms_add((stem + std::to_string(i % 50)).c_str());
+    int n = 0;
+    for (atom_s* x = atom_table; x; x = x->next) {
+        EXPECT_EQ(x->hash, str_get_hash(x->data)) << x->data;
+        EXPECT_EQ(atoms_find(x->data), x) << x->data;
+        n++;
+    }
+    EXPECT_EQ(n, atoms_count());
+}
+
+TEST(AtomFlags, FlagReturnsTheMaskedBits) {
+    atom_s* a = atoms_add(fresh_text("flags").c_str());
+    EXPECT_EQ(a->flag(AI_FUNCTION), 0);
+    EXPECT_EQ(a->notflag(AI_FUNCTION), 1);
+
+    a->set_flag(AI_EXTERN | AI_FUNCTION);  // 0x30000 in one call, as the registry does
+    EXPECT_EQ(a->flag(AI_FUNCTION), 0x20000);
+    EXPECT_EQ(a->flag(AI_EXTERN), 0x10000);
+    EXPECT_EQ(a->flag(AI_SPY), 0);
+    EXPECT_EQ(a->notflag(AI_FUNCTION), 0);
+    EXPECT_EQ(a->notflag(AI_SPY), 1);
+    EXPECT_EQ(a->flag((atom_s_info)(AI_EXTERN | AI_SPY)), 0x10000);
+
+    a->set_flag(AI_SPY);
+    EXPECT_EQ(a->flag(AI_SPY), 0x100000);
+    EXPECT_EQ(a->flags, 0x130000u);
+
+    a->clear_flag(AI_EXTERN);
+    EXPECT_EQ(a->flag(AI_EXTERN), 0);
+    EXPECT_EQ(a->notflag(AI_EXTERN), 1);
+    EXPECT_EQ(a->flag(AI_FUNCTION), 0x20000);
+    EXPECT_EQ(a->flag(AI_SPY), 0x100000);
+}
+
+TEST(AtomFlags, TagLivesInTheLowSixteenBits) {
+    atom_s* a = atoms_add(fresh_text("tag").c_str());
+    a->set_flag(AI_FUNCTION);
+    a->set_flag(0x0005);
+    a->set_flag(0x0102);  // set_flag ORs the value in
+    EXPECT_EQ(a->flag((atom_s_info)0xFFFF), 0x0107);
+    EXPECT_EQ(a->flag(AI_FUNCTION), 0x20000);
+    a->clear_flag((atom_s_info)0xFFFF);
+    EXPECT_EQ(a->flags, 0x20000u);
+}
+
+TEST(AtomFlags, StandardAtomsAreBuiltIns) {
+    ensure_std_atoms();
+    EXPECT_STREQ(std_atom_true->data, "true");
+    EXPECT_NE(std_atom_writenl->flag(AI_EXTERN), 0);
+    EXPECT_NE(std_atom_writenl->flag(AI_FUNCTION), 0);
+    EXPECT_NE(std_atom_writenl->body, nullptr);
+    EXPECT_EQ(std_atom_initialize->flag(AI_EXTERN), 0);
+    EXPECT_NE(std_atom_initialize->flag(AI_FUNCTION), 0);
+    EXPECT_EQ(std_atom_true->flag(AI_FUNCTION), 0);
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+// Fatal errors on Linux: the terse line on standard output, the filled-in message on standard
+// error, exit code 1; a false condition does nothing; messages are cut to their buffer; a
+// failed allocation is error 5. Each case runs in a child process so that both streams and
+// the exit code can be read exactly.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "gtest/gtest.h"
+#include "host/host.h"
+#include "unit.h"
+
+namespace {
+
+std::string const ERROR_LINE = "[ [ kavo ] error ] ";
+
+TEST(FatalError, RunTimeErrorLines) {
+    child_result r = run_child([] { Error(1, 23, "x"); });
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, "[ [ kavo ] error ] Error Code: 23\n");
+    EXPECT_EQ(r.err, "kavo: error: There is no such variable <x> at this point of program\n");
+
+    r = run_child([] { Error(1, 2, "middle", "3"); });
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, ERROR_LINE + "Error Code: 2\n");
+    EXPECT_EQ(r.err, "kavo: error: Function <middle> requires 3 argument(s)\n");
+
+    r = run_child([] { Error(1, 26, "f", 4); });
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, ERROR_LINE + "Error Code: 26\n");
+    EXPECT_EQ(r.err, "kavo: error: Function <f> requires at least 4 argument(s)\n");
+
+    r = run_child([] { Error(7 > 3, 20); });  // any non-zero condition is a failure
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, ERROR_LINE + "Error Code: 20\n");
+    EXPECT_EQ(r.err, "kavo: error: Unexpected end of file\n");
+}
+
+TEST(FatalError, TextFormReportsTheTextItself) {
+    child_result r = run_child([] { Error(1, "something broke"); });
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, ERROR_LINE + "something broke\n");
+    EXPECT_EQ(r.err, "kavo: error: something broke\n");
+}
+
+TEST(FatalError, FalseConditionDoesNothing) {
+    child_result r = run_child([] {
+        for (int code = 1; code <= 27; code++) Error(0, code, "x", "y");
+        Error(0, 5, 100);
+        Error(0, "text");
+        console_write_str("still here", 10);
+    });
+    EXPECT_EQ(r.exit_code, CHILD_RETURNED);
+    EXPECT_EQ(r.out, "still here");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(FatalError, OutputWrittenBeforeTheErrorComesFirst) {
+    child_result r = run_child([] {
+        console_write_str("partial", 7);
+        console_printf("%s-%i", "line", 2);
+        Error(1, 24, "v");
+    });
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, "partialline-2" + ERROR_LINE + "Error Code: 24\n");
+    EXPECT_EQ(r.err, "kavo: error: Variable <v> already exists\n");
+}
+
+TEST(FatalError, OverLongArgumentIsCutToTheMessageBuffer) {
+    static std::string const name(3000, 'n');
+    child_result r = run_child([] { Error(1, 24, name.c_str()); });
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.out, ERROR_LINE + "Error Code: 24\n");
+    // The filled-in message keeps its first 255 characters.
+    EXPECT_EQ(r.err, "kavo: error: Variable <" + std::string(255 - 10, 'n') + "\n");
+
+    static std::string const text(3000, 't');
+    r = run_child([] { Error(1, text.c_str()); });
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.out, ERROR_LINE + std::string(255, 't') + "\n");
+    EXPECT_EQ(r.err, "kavo: error: " + std::string(255, 't') + "\n");
+}
+
+void compile_time_error(char const* file, int line, int code, ...) {
+    va_list ap;
+    va_start(ap, code);
+    host_fatal_code(code, file, line, ap);
+}
+
+TEST(FatalError, CompileTimeFormAddsFileAndLine) {
+    child_result r = run_child([] { compile_time_error("main.kavo", 3, 18, "("); });
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, ERROR_LINE + "Error Code: 18\nFile: main.kavo\nLine: 3\n");
+    EXPECT_EQ(r.err, "main.kavo:3: error: '(' expected\n");
+}
+
+// The size reaches the allocator through a volatile, so the call cannot be folded away.
+volatile size_t impossible_size = SIZE_MAX / 2;
+
+TEST(FatalError, AllocationFailureIsError5) {
+    for (int array = 0; array < 2; array++) {
+        child_result r = run_child([array] {
+            void* volatile p =
+                array ? ::operator new[](impossible_size) : ::operator new(impossible_size);
+            console_printf("allocated %p\n", p);
+        });
+        EXPECT_EQ(r.exit_code, 1) << (array ? "new[]" : "new");
+        EXPECT_EQ(r.out, ERROR_LINE + "Error Code: 5\n");
+        EXPECT_EQ(r.err.rfind("kavo: error: Cannot allocate memory [ ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(" byte(s) ]\n"), std::string::npos) << r.err;
+    }
+}
+
+TEST(FatalError, GrowingAStringPastAnIntIsError5) {
+    child_result r = run_child([] {
+        str_s s;
+        s.init("ab");
+        s.length = 0x7FFFFFF0;  // as if the string were already that long
+        s.capacity = s.length;
+        s.concat("0123456789abcdefghij");
+    });
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, ERROR_LINE + "Error Code: 5\n");
+}
+
+}  // namespace
