@@ -24,12 +24,11 @@ int console_read(char* buffer, int max) {
     int c = getchar();
     while (c != EOF && is_space(c)) c = getchar();
     int n = 0;
-    while (c != EOF && !is_space(c)) {
+    while (c != EOF && !is_space(c) && n < max) {
         buffer[n++] = (char)c;
-        if (n >= max) break;
         c = getchar();
     }
-    if (n < max && c != EOF) ungetc(c, stdin);
+    if (c != EOF) ungetc(c, stdin);
     buffer[n] = 0;
     return n;
 }
