@@ -13,12 +13,18 @@
 static list_s* spare;  // freed cells, chained through `next`
 
 void* list_s::operator new(decltype(sizeof 0) size) {
-    if (KAVO_CELL_POOL && spare) {
-        list_s* cell = spare;
-        spare = cell->next;
-        return cell;
+    if (!KAVO_CELL_POOL) return ::operator new(size);
+    if (!spare) {
+        // Deep recursion keeps many cells alive at once: take them a block at a time.
+        enum { BLOCK = 1024 };
+        list_s* block = (list_s*)::operator new(size * BLOCK);
+        for (int i = 0; i < BLOCK - 1; i++) block[i].next = &block[i + 1];
+        block[BLOCK - 1].next = nullptr;
+        spare = block;
     }
-    return ::operator new(size);
+    list_s* cell = spare;
+    spare = cell->next;
+    return cell;
 }
 
 void list_s::operator delete(void* p) {
