@@ -8,7 +8,7 @@ archive=$1
 nm=${NM:-nm}
 defined=$("$nm" -C --defined-only "$archive" 2>/dev/null | awk 'NF>=3 {sub(/^[0-9a-f]+ [A-Za-z] /,""); print}' | sort -u)
 needed=$("$nm" -C -u "$archive" 2>/dev/null | awk '/ U / {sub(/^ *U /,""); print}' | sort -u)
-allowed='^(operator new|operator delete|memcpy|memmove|memset|console_|file_io_|host_|stack_check_failed|stack_limit|rnd_seed|hInstance|_GLOBAL_OFFSET_TABLE_)'
+allowed='^(__asan_|__ubsan_|__sanitizer_|__lsan_|operator new|operator delete|memcpy|memmove|memset|console_|file_io_|host_|stack_check_failed|stack_limit|rnd_seed|hInstance|_GLOBAL_OFFSET_TABLE_)'
 bad=$(comm -23 <(echo "$needed") <(echo "$defined") | grep -Ev "$allowed" || true)
 if [ -n "$bad" ]; then
   echo "the core calls outside the host layer:"
