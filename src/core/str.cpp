@@ -5,19 +5,9 @@
 
 // ---- texts ----------------------------------------------------------------------------------
 
-int text_length(char const* text) {
-    int n = 0;
-    while (text[n]) n++;
-    return n;
-}
-
 int text_equal(char const* a, char const* b) {
     while (*a && *a == *b) a++, b++;
     return *a == *b;
-}
-
-void text_copy(char* dst, char const* src, int n) {
-    for (int i = 0; i < n; i++) dst[i] = src[i];
 }
 
 int str_get_hash(char const* text) {

@@ -65,9 +65,15 @@ char* str_middle(char* dst, char const* src, int start, int count);
 char* str_reverse(char* dst, char const* src);
 char* str_find(char* text, char const* needle);
 
-int text_length(char const* text);
+inline int text_length(char const* text) {
+    int n = 0;
+    while (text[n]) n++;
+    return n;
+}
 int text_equal(char const* a, char const* b);  // 1 when byte for byte equal
-void text_copy(char* dst, char const* src, int n);
+inline void text_copy(char* dst, char const* src, int n) {
+    for (int i = 0; i < n; i++) dst[i] = src[i];
+}
 
 // ---- numbers ----------------------------------------------------------------------------------
 // Reads an optional sign, then decimal, "0x" hexadecimal or "0" octal digits, wrapping at 32
