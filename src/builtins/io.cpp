@@ -45,8 +45,10 @@ atom_s* kavo_read(list_s* args, list_s* raw_args) {
 }
 
 atom_s* kavo_readchar(list_s* args, list_s* raw_args) {
+    atom_s** dest = nullptr;
+    if (console_key_is_immediate()) dest = get_dest(args, raw_args, 0);
     atom_s* key = atoms_add((char)console_read_char());
-    atom_s** dest = get_dest(args, raw_args, 0);
+    if (!dest) dest = get_dest(args, raw_args, 0);
     return *dest = key;
 }
 

@@ -39,3 +39,6 @@ int console_read_char() {
 }
 
 void console_reject_key() { putchar(8); }
+
+// Keys come line by line after Enter, so readchar reads before it looks at its destination.
+int console_key_is_immediate() { return 0; }

@@ -64,6 +64,9 @@ void console_printf(char const* format, ...);
 int console_read(char* buffer, int max);
 // The next byte of input, 0..255, or -1 at the end of input.
 int console_read_char();
+// 1 where a key arrives the moment it is pressed (Windows): readchar then checks its
+// destination before it waits, so a wrong name never leaves the user pressing keys.
+int console_key_is_immediate();
 // Trace mode's answer to a key outside its table (Linux: a backspace, Windows: a beep).
 void console_reject_key();
 

@@ -66,3 +66,6 @@ int console_read_char() {
 }
 
 void console_reject_key() { MessageBeep(0xFFFFFFFF); }
+
+// A key is delivered the moment it is pressed: readchar checks its destination first.
+int console_key_is_immediate() { return 1; }
