@@ -65,8 +65,7 @@ void engine_func() {
     static int DO_INDEX = 0;
     token n;
     n.read(0);
-    if (ccs->eof && n.s.length == 0) return;
-    if (ccs->eof) return;  // an atom that ends with the file is dropped
+    if (ccs->eof) return;  // the file is done; an atom that ends with it is dropped
     if (n.is(std_atom_do)) {
         DO_INDEX++;
         char digits[12];
