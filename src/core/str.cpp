@@ -218,7 +218,13 @@ str_s& str_s::concat(str_s* other) {
 }
 
 str_s& str_s::append(char c) {
-    if (length + 1 > capacity) grow(length + 1 + 16, length);
+    // Sixteen bytes of room make one allocation every 17 bytes, which is right for tokens and
+    // words; a text built byte by byte past 4 KiB (a long quoted atom) also grows by half, so
+    // a megabyte no longer costs tens of thousands of copies.
+    if (length + 1 > capacity) {
+        long long room = length + 1 + 16 + (length > 4096 ? length / 2 : 0);
+        grow(room > 0x7FFFFF00 ? length + 1 : (int)room, length);
+    }
     data[length++] = c;
     data[length] = 0;
     hash = (int)((unsigned)hash + (unsigned)(int)(signed char)c);

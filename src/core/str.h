@@ -3,7 +3,8 @@
 // (each byte taken as a signed char, 32-bit wrap-around) current through every operation.
 // It has no constructor or destructor: an init() makes it usable, free() releases it, and
 // a record copied field by field shares its buffer (move() hands a buffer over that way).
-// copy() and concat() grow to the exact new length, append() to the new length plus 16;
+// copy() and concat() grow to the exact new length, append() to the new length plus 16
+// (plus half the length beyond 4 KiB);
 // nothing shrinks. This file also holds the number conversions s2i/i2s and the generator.
 #pragma once
 

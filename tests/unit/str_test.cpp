@@ -51,6 +51,24 @@ TEST(StrGrowth, AppendGrowsBySixteenSpareBytes) {
     s.free();
 }
 
+// Past 4 KiB a text built byte by byte also grows by half its length, so a long quoted atom
+// is not copied once every 17 bytes.
+TEST(StrGrowth, LongTextsBuiltByteByByteReallocateRarely) {
+    str_s s;
+    s.init();
+    int reallocations = 0;
+    for (int i = 0; i < 1000000; i++) {
+        int before = s.capacity;
+        s.append((char)('a' + i % 26));
+        if (s.capacity != before) reallocations++;
+    }
+    EXPECT_EQ(s.length, 1000000);
+    EXPECT_LT(reallocations, 300 + 60);  // 4096 / 17 small steps, then a few dozen large ones
+    EXPECT_EQ(s.data[999999], (char)('a' + 999999 % 26));
+    expect_sound(s);
+    s.free();
+}
+
 TEST(StrGrowth, CopyGrowsExactlyAndNeverShrinks) {
     str_s s;
     s.init("abcdef");
