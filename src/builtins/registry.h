@@ -50,6 +50,10 @@ inline atom_s* arg_value(list_s* args, int n) {
     return cell ? cell->atom : std_atom_null;
 }
 
+// The calls that `if` (by its condition) or `with` runs, and the name of the scope around
+// them; the runner runs them itself where the block's value is its function's value.
+list_s* control_block(atom_s* func, list_s* args, list_s* raw_args, atom_s*& scope_name);
+
 #define KAVO_HANDLER(name) atom_s* name(list_s* args, list_s* raw_args)
 // control and variables
 KAVO_HANDLER(kavo_if); KAVO_HANDLER(kavo_with); KAVO_HANDLER(kavo_eq); KAVO_HANDLER(kavo_eqi);

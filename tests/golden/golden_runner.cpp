@@ -5,7 +5,8 @@
 // The case is written into a fresh temporary folder as main.kavo (plus the extra files of its
 // "% file:" sections), the interpreter is started there with the case's standard input, and its
 // standard output (exact bytes), exit code and standard error (must contain each "% err:" text)
-// are checked. A run that takes longer than 20 seconds is killed and fails.
+// are checked. A run that takes longer than 20 seconds (or KAVO_GOLDEN_TIMEOUT) is killed and
+// fails.
 //
 // Exit codes: 0 pass, 1 fail, 2 the case file or the command line is unusable, 77 the case is
 // for another platform (CTest reports it as skipped).
@@ -31,7 +32,12 @@
 
 namespace {
 
-constexpr int kTimeoutSeconds = 20;
+// Sanitizer builds run several times slower; their ctest sets KAVO_GOLDEN_TIMEOUT.
+int timeout_seconds() {
+    char const* given = getenv("KAVO_GOLDEN_TIMEOUT");
+    int n = given ? atoi(given) : 0;
+    return n > 0 ? n : 20;
+}
 constexpr size_t kOutputCap = 16u << 20;  // keep at most this much of each stream
 constexpr int kExitPass = 0, kExitFail = 1, kExitBadCase = 2, kExitSkip = 77;
 
@@ -241,7 +247,7 @@ Result run(std::string const& interpreter, std::string const& folder, std::strin
     size_t written = 0;
     if (input.empty()) { close(in_fd); in_fd = -1; }
 
-    double deadline = now_seconds() + kTimeoutSeconds;
+    double deadline = now_seconds() + timeout_seconds();
     char buffer[65536];
     while (out_fd >= 0 || err_fd >= 0) {
         double left = deadline - now_seconds();
@@ -375,7 +381,7 @@ int main(int argc, char** argv) {
 
     printf("FAIL %s\n", case_path.c_str());
     if (!r.start_error.empty()) printf("  %s\n", r.start_error.c_str());
-    if (r.timed_out) printf("  killed after %d seconds\n", kTimeoutSeconds);
+    if (r.timed_out) printf("  killed after %d seconds\n", timeout_seconds());
     if (!out_ok) {
         size_t at = 0;
         while (at < r.out.size() && at < c.expected_out.size() && r.out[at] == c.expected_out[at]) ++at;
