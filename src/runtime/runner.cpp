@@ -90,6 +90,9 @@ static atom_s* run(list_s* call, int eval_args, call_s* ready);
 // variable's value or the literal itself; null when the full call path must decide.
 static atom_s* plain_value(list_s* cell) {
     atom_s* atom = cell->atom;
+    // A block evaluated as a value (the branches of `if`) runs nothing and yields the empty
+    // atom; no program can name a variable or method like the block atom.
+    if (atom == std_atom_body && atom->notflag(AI_SPY)) return std_atom_null;
     if (cell->sub || (atom->flags & (AI_FUNCTION | AI_SPY)) || atom->data[0] == '.') return nullptr;
     atom_s* object = current_scope->name;
     if (object && object->length) return nullptr;
