@@ -133,6 +133,37 @@ TEST(Reader, OnlyLineFeedsCountLines) {
     EXPECT_EQ(cr, (std::vector<int>{1, 1, 1, 1, 1}));
 }
 
+TEST(Reader, CrLfCountsAtTheCrAsTheLfAloneWould) {
+    // The line after every atom read: plain atoms that end a line (ended by reading the line
+    // break), a "%" comment, a quoted atom and a "#" comment across line breaks. The CR LF form
+    // agrees with the LF form atom by atom, and the quoted atom keeps its CR.
+    auto lines_after_atoms = [](std::string const& text, std::string* quoted) {
+        std::string name = "twins" + std::to_string(++file_number) + ".kavo";
+        write_source(name, text);
+        open_source src(name);
+        std::vector<int> lines;
+        for (;;) {
+            std::string a = src.read();
+            lines.push_back(src.scope.line);
+            if (a.size() > 1 && a[0] == 'a') *quoted = a;
+            if (src.scope.eof) break;
+        }
+        return lines;
+    };
+    std::string lf = "f\n{ nl }\nmain f\n  x % note\ny \"a\nb\" z\n#c\n# v\n";
+    std::string crlf, cr;
+    for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    for (char c : lf) cr += c == '\n' ? '\r' : c;
+    std::string quoted_lf, quoted_crlf, quoted_cr;
+    std::vector<int> lines = lines_after_atoms(lf, &quoted_lf);
+    EXPECT_EQ(lines, (std::vector<int>{2, 2, 2, 2, 3, 4, 4, 5, 6, 7, 9, 9}));
+    EXPECT_EQ(lines_after_atoms(crlf, &quoted_crlf), lines);
+    EXPECT_EQ(lines_after_atoms(cr, &quoted_cr), std::vector<int>(lines.size(), 1));
+    EXPECT_EQ(quoted_lf, "a\nb");
+    EXPECT_EQ(quoted_crlf, "a\r\nb");
+    EXPECT_EQ(quoted_cr, "a\rb");
+}
+
 TEST(Reader, LinesOfCompileErrorsAgreeForCrLfAndLf) {
     write_source("lf_end.kavo", "lfa {\n  nl\n");
     write_source("crlf_end.kavo", "crlfa {\r\n  nl\r\n");
