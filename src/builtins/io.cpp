@@ -4,6 +4,7 @@
 #include "../compiler/parser.h"
 #include "../core/scopes.h"
 #include "../host/host.h"
+#include "../messages/messages.h"
 #include "registry.h"
 
 // ---- console --------------------------------------------------------------------------------
