@@ -35,6 +35,8 @@ struct all_atom_row {
     extern_handler handler;
 };
 enum { JUST_ATOMS_COUNT = 11, ALL_ATOMS_COUNT = 51 };
+// The language version, as the built-in `version` gives it and `kavo --version` shows it.
+inline constexpr char LANGUAGE_VERSION[] = "2.0";
 extern just_atom_row const JUST_ATOMS[JUST_ATOMS_COUNT];
 extern all_atom_row const ALL_ATOMS[ALL_ATOMS_COUNT];
 

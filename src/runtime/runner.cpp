@@ -298,7 +298,8 @@ atom_s* engine_run_func(list_s* call, int stop_return, int eval_args) {
     return result;
 }
 
-static void warn_no_main() {
+int engine_check_main() {
+    if (std_atom_main->flag(AI_FUNCTION)) return 1;
     str_s text;
     text.init(
         "WARNING: No 'main' function.\nIf it's not a library then it's error.\n\n"
@@ -310,13 +311,11 @@ static void warn_no_main() {
     }
     host_message("KAVO: Run WARNING", text.data);
     text.free();
+    return 0;
 }
 
 void engine_run() {
-    if (std_atom_main->notflag(AI_FUNCTION)) {
-        warn_no_main();
-        return;
-    }
+    if (!engine_check_main()) return;
     eval_init();
     current_scope = &global_scope;
     scope_s top(&current_scope, std_atom_null, 1);

@@ -3,10 +3,10 @@
 //   golden_runner <interpreter> <case-file>
 //
 // The case is written into a fresh temporary folder as main.kavo (plus the extra files of its
-// "% file:" sections), the interpreter is started there with the case's standard input, and its
-// standard output (exact bytes), exit code and standard error (must contain each "% err:" text)
-// are checked. A run that takes longer than 20 seconds (or KAVO_GOLDEN_TIMEOUT) is killed and
-// fails.
+// "% file:" sections), the interpreter is started there with the arguments of its "% args:"
+// lines and the case's standard input, and its standard output (exact bytes), exit code and
+// standard error (must contain each "% err:" text) are checked. A run that takes longer than
+// 20 seconds (or KAVO_GOLDEN_TIMEOUT) is killed and fails.
 //
 // Exit codes: 0 pass, 1 fail, 2 the case file or the command line is unusable, 77 the case is
 // for another platform (CTest reports it as skipped).
@@ -50,6 +50,7 @@ struct Case {
     std::vector<std::string> expected_err;
     int expected_exit = 0;
     std::string platform;  // empty: every platform
+    std::vector<std::string> args;  // given to the interpreter after its name
 };
 
 [[noreturn]] void bad_case(std::string const& path, int line, std::string const& why) {
@@ -94,7 +95,7 @@ bool unescape(std::string const& text, std::string& out, std::string& why) {
 // A directive is "% keyword: TEXT" (TEXT after the single space) or "% keyword" alone for
 // the keywords that take nothing. Returns false for an ordinary comment or program line.
 bool split_directive(std::string line, std::string& keyword, std::string& text) {
-    static char const* const with_text[] = {"out", "in", "exit", "err", "file", "platform"};
+    static char const* const with_text[] = {"out", "in", "exit", "err", "file", "platform", "args"};
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.compare(0, 2, "% ") != 0) return false;
     if (line == "% no-main-file") { keyword = "no-main-file"; text.clear(); return true; }
@@ -138,6 +139,9 @@ Case parse_case(std::string const& path) {
                 c.write_main = false;
             } else if (keyword == "platform") {
                 c.platform = text;
+            } else if (keyword == "args") {
+                std::istringstream words(text);
+                for (std::string w; words >> w;) c.args.push_back(w);
             } else if (keyword == "exit") {
                 char* stop = nullptr;
                 long v = strtol(text.c_str(), &stop, 10);
@@ -197,8 +201,12 @@ void append_capped(std::string& to, char const* bytes, size_t n) {
     if (to.size() < kOutputCap) to.append(bytes, std::min(n, kOutputCap - to.size()));
 }
 
-Result run(std::string const& interpreter, std::string const& folder, std::string const& input) {
+Result run(std::string const& interpreter, std::vector<std::string> const& args,
+           std::string const& folder, std::string const& input) {
     Result r;
+    std::vector<char*> argv{(char*)interpreter.c_str()};
+    for (auto const& a : args) argv.push_back((char*)a.c_str());
+    argv.push_back(nullptr);
     int in_pipe[2], out_pipe[2], err_pipe[2], exec_pipe[2];
     if (pipe(in_pipe) || pipe(out_pipe) || pipe(err_pipe) || pipe(exec_pipe)) {
         r.start_error = std::string("pipe: ") + strerror(errno);
@@ -224,7 +232,7 @@ Result run(std::string const& interpreter, std::string const& folder, std::strin
         if (chdir(folder.c_str()) != 0) {
             failure = errno;
         } else {
-            execl(interpreter.c_str(), interpreter.c_str(), (char*)nullptr);
+            execv(interpreter.c_str(), argv.data());
             failure = errno;
         }
         ssize_t ignored = write(exec_pipe[1], &failure, sizeof failure);
@@ -368,7 +376,7 @@ int main(int argc, char** argv) {
         return kExitFail;
     }
 
-    Result r = run(interpreter, folder, c.input);
+    Result r = run(interpreter, c.args, folder, c.input);
     remove_tree(folder);
 
     std::vector<std::string> missing;
