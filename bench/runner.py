@@ -89,6 +89,9 @@ def parse_args():
                    help="seconds a single run may take (default 120)")
     p.add_argument("--mem-limit", type=int, default=4096, metavar="MB",
                    help="resident set a single run may reach (default 4096)")
+    p.add_argument("--cpu", action="store_true",
+                   help="compare processor time (user + system) instead of wall time: "
+                        "steadier when other work shares the machine")
     p.add_argument("--markdown", action="store_true", help="also print the table as markdown")
     p.add_argument("--no-install", action="store_true",
                    help="never install a missing peer with apt-get")
@@ -97,6 +100,8 @@ def parse_args():
     args = p.parse_args()
     if args.rounds < 1:
         fail("--rounds needs at least 1")
+    if args.mem_limit < 1 or args.time_limit <= 0:
+        fail("--mem-limit and --time-limit need to be above 0")
     return args
 
 
@@ -209,8 +214,9 @@ def build_spawn(work):
     return exe
 
 
-def run_once(spawn, argv, cwd, out_path, err_path, time_limit, mem_limit):
-    """Runs argv in cwd under the limits. Gives (seconds, peak RSS in MB, failure or None)."""
+def run_once(spawn, argv, cwd, out_path, err_path, time_limit, mem_limit, cpu):
+    """Runs argv in cwd under the limits. Gives (seconds, peak RSS in MB, failure or None);
+    the seconds are wall time, or with cpu the processor time in user and system mode."""
     read_end, write_end = os.pipe()
     with open(out_path, "wb") as out, open(err_path, "wb") as err:
         # The address space may reach three times the cap: a backstop for the watcher below.
@@ -253,11 +259,12 @@ def run_once(spawn, argv, cwd, out_path, err_path, time_limit, mem_limit):
     finally:
         os.close(read_end)
     lines = report.split()
-    if starter.returncode != 0 or len(lines) != 4:
+    if starter.returncode != 0 or len(lines) != 5:
         with open(err_path, "rb") as f:
             why = f.read().decode(errors="replace").strip()
         fail(f"the starter failed on {' '.join(argv)}: {why}")
     status, seconds, rss_mb = int(lines[1]), int(lines[2]) / 1e9, int(lines[3]) / 1024
+    cpu_seconds = int(lines[4]) / 1e9
     if stopped:
         return seconds, rss_mb, f"{stopped} (stopped after {seconds:.1f} s, {rss_mb:.0f} MB)"
     code = os.waitstatus_to_exitcode(status)
@@ -266,7 +273,7 @@ def run_once(spawn, argv, cwd, out_path, err_path, time_limit, mem_limit):
             first = f.read().decode(errors="replace").strip().splitlines()[:1]
         how = f"signal {-code}" if code < 0 else f"exit code {code}"
         return seconds, rss_mb, f"{how} after {seconds:.1f} s" + (f": {first[0]}" if first else "")
-    return seconds, rss_mb, None
+    return (cpu_seconds if cpu else seconds), rss_mb, None
 
 
 def show_difference(expected, got):
@@ -300,7 +307,7 @@ def measure(name, interpreters, args, work, spawn, rng):
             out_path = os.path.join(work, "out")
             seconds, rss, failure = run_once(spawn, argv, cwd, out_path,
                                              os.path.join(work, "err"),
-                                             args.time_limit, args.mem_limit)
+                                             args.time_limit, args.mem_limit, args.cpu)
             res = results[interp.label]
             res.seconds.append(seconds)
             res.rss_mb.append(rss)
@@ -398,10 +405,11 @@ def main():
         print(f"{i.label}: {i.note}")
     for n in notes:
         print(n)
-    print(f"{args.rounds} round(s) per workload, the interpreters in a shuffled order each round; "
-          f"median wall time in ms, largest resident set in MB; a ratio above 1 means "
-          f"{builds[0].label} took less time. Limits per run: {args.time_limit:g} s, "
-          f"{args.mem_limit} MB.")
+    measure_name = "processor time (user + system)" if args.cpu else "wall time"
+    print(f"{args.rounds} round(s) per workload, the interpreters in a shuffled order each "
+          f"round.\nMedian {measure_name} in ms, largest resident set in MB; "
+          f"a ratio above 1 means {builds[0].label} took less time.\n"
+          f"Limits per run: {args.time_limit:g} s, {args.mem_limit} MB.")
     print()
     print(table(names, interpreters, results, False))
     failures = [f"{name}, {label}: {r.failure}" for name in names

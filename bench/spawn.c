@@ -1,6 +1,7 @@
 /* Runs one command for the benchmark runner (runner.py) and reports on a file descriptor:
    first the command's process id, and when it has ended its wait status, its wall time in
-   nanoseconds and its largest resident set in KiB.
+   nanoseconds, its largest resident set in KiB and its processor time (user and system) in
+   nanoseconds.
 
        spawn FD AS_LIMIT_BYTES COMMAND [ARG...]
 
@@ -57,6 +58,8 @@ int main(int argc, char** argv) {
     clock_gettime(CLOCK_MONOTONIC, &end);
     long long ns = (long long)(end.tv_sec - start.tv_sec) * 1000000000LL
                  + (end.tv_nsec - start.tv_nsec);
-    fprintf(report, "%d %lld %ld\n", status, ns, usage.ru_maxrss);
+    long long cpu_ns = ((long long)usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000000LL
+                     + ((long long)usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1000LL;
+    fprintf(report, "%d %lld %ld %lld\n", status, ns, usage.ru_maxrss, cpu_ns);
     return fclose(report) == 0 ? 0 : 2;
 }
