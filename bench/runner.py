@@ -201,6 +201,13 @@ def read_rss_mb(pid):
         return 0.0
 
 
+def kill(pid):
+    try:
+        os.kill(pid, signal.SIGKILL)
+    except ProcessLookupError:  # it has just ended by itself
+        pass
+
+
 def build_spawn(work):
     """Compiles spawn.c, the small starter that times a run and reads its peak memory."""
     cc = shutil.which("cc") or shutil.which("gcc")
@@ -245,14 +252,11 @@ def run_once(spawn, argv, cwd, out_path, err_path, time_limit, mem_limit, cpu):
             elif time.perf_counter() - started > time_limit:
                 stopped = f"above the time limit of {time_limit:g} s"
             if stopped:
-                os.kill(pid, signal.SIGKILL)
+                kill(pid)
         starter.wait()
     except BaseException:
         if pid is not None:
-            try:
-                os.kill(pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
+            kill(pid)
         starter.kill()
         starter.wait()
         raise
