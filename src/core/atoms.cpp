@@ -153,13 +153,23 @@ atom_s* atoms_add(char c) {
     return atoms_add(text);
 }
 
-// Numbers are the commonest values a program makes; the small ones are remembered.
+// Numbers are the commonest values a program makes, and the same ones recur: the small ones
+// are remembered for good, the others in a table indexed by their low bits.
 atom_s* atoms_add(int n) {
     static atom_s* small[1024];
+    static struct {
+        int n;
+        atom_s* atom;
+    } recent[4096];
     if (n >= 0 && n < 1024 && small[n]) return small[n];
+    auto& seen = recent[(unsigned)n & 4095];
+    if (seen.atom && seen.n == n) return seen.atom;
     char text[12];
     atom_s* atom = add_text(text, text_length(i2s(n, text)));
-    if (n >= 0 && n < 1024) small[n] = atom;
+    if (n >= 0 && n < 1024)
+        small[n] = atom;
+    else
+        seen = {n, atom};
     return atom;
 }
 
