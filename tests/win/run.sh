@@ -170,7 +170,7 @@ text=$(field box.text)
 [[ $text == *"v> at this point of program" ]] || note "message ends '${text: -40}'"
 verdict "a message longer than 255 characters is cut inside its argument"
 
-run runaway $'f(n) { f(n) }\nmain { f(1) }' --timeout 60000
+run runaway $'f(n) { f(n) nl }\nmain { f(1) }' --timeout 60000
 want exit 1; want box.text "Recursion too deep: the program ran out of stack"
 run deep $'down(n) { if eq(n 0) { return(0) } down(eval(n "-1")) }\nmain { down(200000) writenl("deep ok") }' \
   --timeout 60000
