@@ -21,3 +21,11 @@ atom_s* engine_run_func(list_s* call, int stop_return, int eval_args);
 list_s* engine_run_list(list_s* calls);
 void engine_free_list(list_s* values);
 atom_s* get_func_name(list_s* call);
+
+// Where the run is, for error reports. engine_where gives the file and line of the call that
+// is running (0 when no written call runs); engine_backtrace passes one line for each active
+// function, innermost first ("  in f, main.kavo:7"), a long chain shortened in its middle.
+// A built-in that works through its argument cells one by one may point at the one at hand.
+int engine_where(char const** file, int* line);
+void engine_backtrace(void (*put)(char const* line));
+list_s* engine_at(list_s* cell);
