@@ -2,8 +2,11 @@
 // this order, to a visible variable, a literal (an atom that is no function), a built-in or
 // a program function; arguments are evaluated left to right in the caller's scope before the
 // callee's scope exists. A `return` travels out through RETURN/RETURN_R until a sequence run
-// with stop_return set takes it. The calls of a sequence run in a loop, so only nesting and
-// recursion use native stack, and that is checked rather than overrun.
+// with stop_return set takes it. The calls of a sequence run in a loop, and a program
+// function called in last position (its value is its caller's value) takes over its
+// caller's frame and scopes, so loops written as recursion run in constant stack; only
+// nesting and other recursion use native stack, and that is checked rather than overrun.
+// Argument values live on the runner's own stack of cells, never in the program's lists.
 #pragma once
 
 #include "../core/atoms.h"
