@@ -129,6 +129,20 @@ done <<<"$templates"
 grep -q '^101 14 /\* RT_GROUP_ICON \*/' <<<"$resources" || note "no icon group 101"
 verdict "string table 1..27 holds the error templates; icon group 101"
 
+# The version block and the zip carry the project's version.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || note "project version '$version'"
+grep -Eq "^ FILEVERSION ${version//./, }, 0$" <<<"$resources" || note "no FILEVERSION $version"
+for key in FileVersion ProductVersion; do
+  grep -Fq "VALUE \"$key\", \"$version\"" <<<"$resources" || note "$key is not $version"
+done
+(cd "$build" && cpack -G ZIP -B "$build/package" >/dev/null) || note "cpack failed"
+listing=$(cmake -E tar tf "$build/package/kavo-$version-win64.zip" 2>/dev/null | sed 's|^[^/]*/||' | sort)
+for f in kavo-win.exe README.md guide.md examples/hello/main.kavo examples/modules/lib/text.kavo; do
+  grep -Fxq "$f" <<<"$listing" || note "the zip lacks $f"
+done
+verdict "version $version in VERSIONINFO and kavo-$version-win64.zip with the program, README, guide, examples"
+
 # ---- the Windows host layer ---------------------------------------------------------------------
 echo "== the Windows host layer"
 run hello 'main { writenl("Hello, world!") }'
