@@ -42,8 +42,9 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 cmake -S . -B build
-cmake --build build -j2
 if [ "$mode" = run ]; then
+  cmake --build build -j2 --target kavo
   cd "examples/$example" && exec ../../build/kavo
 fi
+cmake --build build -j2
 ctest --test-dir build --output-on-failure
