@@ -44,7 +44,7 @@ fi
 cmake -S . -B build
 if [ "$mode" = run ]; then
   cmake --build build -j2 --target kavo
-  cd "examples/$example" && exec ../../build/kavo
+  exec build/kavo "examples/$example"
 fi
 cmake --build build -j2
 ctest --test-dir build --output-on-failure

@@ -15,19 +15,28 @@ static list_s* block_calls(list_s* raw_args, int n) {
 
 // ---- blocks -----------------------------------------------------------------------------------
 
-atom_s* kavo_if(list_s* args, list_s* raw_args) {
-    scope_s block(&current_scope, std_atom_null, 0);
-    int branch = arg_value(args, 0) != std_atom_null ? 1 : 2;
-    atom_s* result = engine_run_func(block_calls(raw_args, branch), 0, 1);
+list_s* control_block(atom_s* func, list_s* args, list_s* raw_args, atom_s*& scope_name) {
+    if (func == std_atom_with) {
+        scope_name = arg_value(args, 0);
+        return block_calls(raw_args, 1);
+    }
+    scope_name = std_atom_null;
+    return block_calls(raw_args, arg_value(args, 0) != std_atom_null ? 1 : 2);
+}
+
+static atom_s* run_block(atom_s* func, list_s* args, list_s* raw_args) {
+    atom_s* scope_name;
+    list_s* calls = control_block(func, args, raw_args, scope_name);
+    scope_s block(&current_scope, scope_name, 0);
+    atom_s* result = engine_run_func(calls, 0, 1);
     block.done();
     return result;
 }
 
+atom_s* kavo_if(list_s* args, list_s* raw_args) { return run_block(std_atom_if, args, raw_args); }
+
 atom_s* kavo_with(list_s* args, list_s* raw_args) {
-    scope_s block(&current_scope, arg_value(args, 0), 0);
-    atom_s* result = engine_run_func(block_calls(raw_args, 1), 0, 1);
-    block.done();
-    return result;
+    return run_block(std_atom_with, args, raw_args);
 }
 
 atom_s* kavo_body(list_s*, list_s*) { return std_atom_null; }

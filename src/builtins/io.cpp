@@ -4,6 +4,7 @@
 #include "../compiler/parser.h"
 #include "../core/scopes.h"
 #include "../host/host.h"
+#include "../messages/messages.h"
 #include "registry.h"
 
 // ---- console --------------------------------------------------------------------------------
@@ -76,7 +77,7 @@ atom_s* kavo_about(list_s*, list_s*) {
 }
 
 atom_s* kavo_version(list_s* args, list_s* raw_args) {
-    atom_s* version = atoms_add("2.0");
+    atom_s* version = atoms_add(LANGUAGE_VERSION);
     atom_s** dest = get_dest(args, raw_args, 0);
     return *dest = version;
 }

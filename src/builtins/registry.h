@@ -35,6 +35,8 @@ struct all_atom_row {
     extern_handler handler;
 };
 enum { JUST_ATOMS_COUNT = 11, ALL_ATOMS_COUNT = 51 };
+// The language version, as the built-in `version` gives it and `kavo --version` shows it.
+inline constexpr char LANGUAGE_VERSION[] = "2.0";
 extern just_atom_row const JUST_ATOMS[JUST_ATOMS_COUNT];
 extern all_atom_row const ALL_ATOMS[ALL_ATOMS_COUNT];
 
@@ -49,6 +51,10 @@ inline atom_s* arg_value(list_s* args, int n) {
     list_s* cell = list_get(args, n);
     return cell ? cell->atom : std_atom_null;
 }
+
+// The calls that `if` (by its condition) or `with` runs, and the name of the scope around
+// them; the runner runs them itself where the block's value is its function's value.
+list_s* control_block(atom_s* func, list_s* args, list_s* raw_args, atom_s*& scope_name);
 
 #define KAVO_HANDLER(name) atom_s* name(list_s* args, list_s* raw_args)
 // control and variables

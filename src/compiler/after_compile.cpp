@@ -3,6 +3,7 @@
 #include "after_compile.h"
 
 #include "../builtins/registry.h"
+#include "../messages/messages.h"
 #include "../host/host.h"
 
 arg_rule_row const ATOM_ARG_RULE[ATOM_ARG_RULES] = {

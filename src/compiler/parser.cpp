@@ -2,6 +2,7 @@
 #include "parser.h"
 
 #include "../builtins/registry.h"
+#include "../messages/messages.h"
 #include "after_compile.h"
 #include "builder.h"
 #include "reader.h"

@@ -6,7 +6,7 @@
 compile_scope_s* ccs;
 
 compile_scope_s::compile_scope_s()
-    : file(0), eof(0), has_next_atom(0), next_char(0), line(1), outer(ccs) {
+    : file(0), eof(0), has_next_atom(0), next_char(0), line(1), held(NO_BYTE), outer(ccs) {
     next_atom.init();
     name[0] = 0;
     ccs = this;
@@ -17,14 +17,31 @@ void compile_scope_s::done() {
     next_atom.free();
 }
 
+// A plain atom is ended by reading the byte after it. Where that byte is the CR of a CR LF
+// pair, the line must already count, as it does where the LF alone ends the atom: so the byte
+// after every CR is read at once, counted if it is an LF, and held for the next read.
+static int read_byte() {
+    int c = ccs->held;
+    if (c != NO_BYTE) {
+        ccs->held = NO_BYTE;
+    } else {
+        c = file_io_get_char(ccs->file);
+        if (c == 10) ccs->line++;
+    }
+    if (c == 13) {
+        ccs->held = file_io_get_char(ccs->file);
+        if (ccs->held == 10) ccs->line++;
+    }
+    return c;
+}
+
 int engine_read_char() {
     if (ccs->next_char) {
         int c = ccs->next_char;
         ccs->next_char = 0;
         return c;
     }
-    int c = file_io_get_char(ccs->file);
-    if (c == 10) ccs->line++;
+    int c = read_byte();
     if (c == -1) {
         ccs->eof++;
         return 0;

@@ -2,13 +2,15 @@
 // each one to the builder as an "atom" event. All reading state of a file lives in its
 // compile scope; `ccs` is the file being read now, and scopes nest through `outer` while an
 // included file is compiled. One atom can be pushed back, and one character is read ahead.
-// Compile-time errors (S_Error) name the file and line of the current scope.
+// Compile-time errors (S_Error) name the file and line of the current scope. Only line feeds
+// count lines, and a CR LF pair counts at its CR, so a file with CR LF line ends reports the
+// same lines as the same file with LF alone.
 #pragma once
 
 #include "../core/str.h"
 #include "../host/host.h"
 
-enum { FILE_NAME_MAX = 260 };
+enum { FILE_NAME_MAX = 260, NO_BYTE = -2 };
 
 struct compile_scope_s {
     file_handle file;
@@ -17,6 +19,7 @@ struct compile_scope_s {
     str_s next_atom;
     int next_char;       // a character given back, 0 for none
     int line;
+    int held;            // the file byte after a CR, read at once; NO_BYTE for none
     char name[FILE_NAME_MAX];
     compile_scope_s* outer;
 

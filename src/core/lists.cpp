@@ -4,38 +4,68 @@
 #include "../host/host.h"
 #include "atoms.h"
 
+// Cells come and go with every call, so they are carved a block at a time and freed cells
+// are kept for reuse: newest first normally, for the cache; under the address sanitizer a
+// freed cell is poisoned and waits behind thousands of others, as the sanitizer's own
+// quarantine would make it, so a use after free is still reported.
 #if defined(__SANITIZE_ADDRESS__)
-#define KAVO_CELL_POOL 0  // let the sanitizer see every cell's lifetime
+extern "C" void __asan_poison_memory_region(void const volatile* p, decltype(sizeof 0) size);
+extern "C" void __asan_unpoison_memory_region(void const volatile* p, decltype(sizeof 0) size);
+enum { CELL_DELAY = 8192 };
+#define POISON(cell) __asan_poison_memory_region(cell, sizeof(list_s))
+#define UNPOISON(cell) __asan_unpoison_memory_region(cell, sizeof(list_s))
 #else
-#define KAVO_CELL_POOL 1
+enum { CELL_DELAY = 0 };
+#define POISON(cell) (void)0
+#define UNPOISON(cell) (void)0
 #endif
 
-static list_s* spare;  // freed cells, chained through `next`
+static list_s* spare;       // freed cells, chained through `next`
+static list_s* spare_last;  // the newest of them, under the sanitizer
+static int spare_count;
+static list_s* fresh;       // the block being carved
+static int fresh_left;
+static list_s* blocks;      // every block, chained through its first cell, never freed
 
 void* list_s::operator new(decltype(sizeof 0) size) {
-    if (!KAVO_CELL_POOL) return ::operator new(size);
-    if (!spare) {
+    if (spare_count > CELL_DELAY) {
+        list_s* cell = spare;
+        UNPOISON(cell);
+        spare = cell->next;
+        spare_count--;
+        return cell;
+    }
+    if (!fresh_left) {
         // Deep recursion keeps many cells alive at once: take them a block at a time.
         enum { BLOCK = 1024 };
-        list_s* block = (list_s*)::operator new(size * BLOCK);
-        for (int i = 0; i < BLOCK - 1; i++) block[i].next = &block[i + 1];
-        block[BLOCK - 1].next = nullptr;
-        spare = block;
+        fresh = (list_s*)::operator new(size * BLOCK);
+        fresh->next = blocks;
+        blocks = fresh++;
+        fresh_left = BLOCK - 1;
     }
-    list_s* cell = spare;
-    spare = cell->next;
-    return cell;
+    fresh_left--;
+    return fresh++;
 }
 
 void list_s::operator delete(void* p) {
     if (!p) return;
-    if (KAVO_CELL_POOL) {
-        list_s* cell = (list_s*)p;
+    list_s* cell = (list_s*)p;
+    if (CELL_DELAY > 0) {
+        cell->next = nullptr;
+        POISON(cell);
+        if (spare_count) {
+            UNPOISON(spare_last);
+            spare_last->next = cell;
+            POISON(spare_last);
+        } else {
+            spare = cell;
+        }
+        spare_last = cell;
+    } else {
         cell->next = spare;
         spare = cell;
-        return;
     }
-    ::operator delete(p);
+    spare_count++;
 }
 
 list_s* list_new(atom_s* atom) {

@@ -9,9 +9,13 @@ scope_s* current_scope;
 
 scope_s* scope_s::tmp;
 
-scope_s::scope_s(scope_s** link, atom_s* name, int boundary)
-    : vars(nullptr), name(name), boundary(boundary), link(link), prev(*link) {
-    *link = this;
+void scope_s::push(scope_s** at, atom_s* scope_name, int is_boundary) {
+    vars = nullptr;
+    name = scope_name;
+    boundary = is_boundary;
+    link = at;
+    prev = *at;
+    *at = this;
 }
 
 void scope_s::done() {

@@ -19,7 +19,9 @@ struct scope_s {
 
     // Constant-initialised, so the global scope needs no start-up code on either platform.
     constexpr scope_s() : vars(nullptr), name(nullptr), boundary(0), link(&tmp), prev(nullptr) {}
-    scope_s(scope_s** link, atom_s* name, int boundary);
+    scope_s(scope_s** link, atom_s* name, int boundary) { push(link, name, boundary); }
+    // What the pushing constructor does, for a scope whose storage outlives one push.
+    void push(scope_s** link, atom_s* name, int boundary);
     void done();
 
     atom_s* new_var(atom_s* name, atom_s* value);

@@ -6,6 +6,7 @@
 
 #include <new>
 
+#include "../messages/messages.h"
 #include "host.h"
 
 void* hInstance;

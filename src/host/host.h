@@ -3,7 +3,7 @@
 // C library. Memory comes from the replaced operator new/delete, which end the process with
 // error 5 instead of returning null. Every failure ends the process through host_fatal_*;
 // none of them returns. Linux implements this header on the C library (src/host), Windows
-// on Win32 alone (src/host_win); the message templates in messages.cpp are shared by both.
+// on Win32 alone (src/host_win); both show the texts of src/messages.
 #pragma once
 
 #include <stdarg.h>
@@ -18,15 +18,6 @@ extern u32 rnd_seed;
 
 // ---- fatal errors -------------------------------------------------------------------------
 
-enum { ERROR_CODES = 27, MESSAGE_MAX = 256, COMPILE_MESSAGE_MAX = 700 };
-
-// The template of error `code` (1..27), exactly as users see it filled in.
-char const* error_template(int code);
-// Fills `format` ("%s", "%i", "%%") into `dst`, never writing more than `size` bytes
-// (a message that does not fit is cut). Returns the length written.
-int text_vformat(char* dst, int size, char const* format, va_list ap);
-int text_format(char* dst, int size, char const* format, ...);
-
 // Ends the process with exit code 1 after reporting error `code` with its arguments.
 // `file` is null for run-time errors; compile-time errors name the source file and line.
 [[noreturn]] void host_fatal_code(int code, char const* file, int line, va_list ap);
@@ -37,6 +28,7 @@ int text_format(char* dst, int size, char const* format, ...);
 
 // The one guarded fatal call: Error(cond, code, args...) or Error(cond, text) does nothing
 // when cond is 0 (inline, so a passing check costs one test) and otherwise never returns.
+// error_raise lives with the templates (src/messages), the same for both hosts.
 [[noreturn]] void error_raise(int code, ...);
 inline void Error(int cond, char const* text) {
     if (__builtin_expect(cond != 0, 0)) host_fatal_text(text);

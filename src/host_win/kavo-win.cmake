@@ -4,7 +4,7 @@
 #   cmake --build build-win
 # The resource script (string table of the error templates, icon 101, the version block with
 # the project's version) is generated at build time by make_resources, a tool built for the
-# build machine from messages.cpp itself.
+# build machine from src/messages itself.
 enable_language(RC)
 
 set(KAVO_WIN_DIR ${CMAKE_CURRENT_LIST_DIR})
@@ -22,9 +22,9 @@ add_custom_command(
   OUTPUT ${KAVO_RESGEN}
   COMMAND ${KAVO_BUILD_CXX} -std=c++17 -O1 -ffunction-sections -fdata-sections
           -Wl,--gc-sections -I${KAVO_SRC_DIR}
-          ${KAVO_WIN_DIR}/make_resources.cpp ${KAVO_SRC_DIR}/host/messages.cpp -o ${KAVO_RESGEN}
-  DEPENDS ${KAVO_WIN_DIR}/make_resources.cpp ${KAVO_SRC_DIR}/host/messages.cpp
-          ${KAVO_SRC_DIR}/host/host.h
+          ${KAVO_WIN_DIR}/make_resources.cpp ${KAVO_SRC_DIR}/messages/messages.cpp -o ${KAVO_RESGEN}
+  DEPENDS ${KAVO_WIN_DIR}/make_resources.cpp ${KAVO_SRC_DIR}/messages/messages.cpp
+          ${KAVO_SRC_DIR}/messages/messages.h ${KAVO_SRC_DIR}/host/host.h
   COMMENT "Building make_resources for the build machine")
 set(KAVO_RC ${CMAKE_CURRENT_BINARY_DIR}/kavo-win.rc)
 set(KAVO_ICO ${CMAKE_CURRENT_BINARY_DIR}/kavo.ico)

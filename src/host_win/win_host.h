@@ -7,6 +7,7 @@
 #include <stddef.h>
 
 #include "../host/host.h"
+#include "../messages/messages.h"
 
 // The stack the linker reserves for the one thread (kavo-win.cmake passes the same number to
 // the linker); the runner stops a runaway recursion this far below the entry frame, less a

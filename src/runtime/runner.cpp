@@ -67,66 +67,32 @@ static int shows_trace(atom_s* func) {
     return is_tracing && func != std_atom_body && func->flag(AI_FUNCTION);
 }
 
-static atom_s* call_function(atom_s* func, list_s* args) {
-    scope_s scope(&current_scope, std_atom_null, 1);
-    int wanted = list_length(func->params);
-    Error(list_length(args) < wanted, 26, func->data, wanted);
-    list_s* value = args;
-    for (list_s* p = func->params; p; p = p->next, value = value->next)
-        scope.new_var(p->atom, value->atom);
-    atom_s* result = engine_run_func(func->body, 1, 1);
-    scope.done();
-    return result;
+static void print_exit(atom_s* result) {
+    console_printf("%% Exit: '");
+    console_write_str(result->data, result->length);
+    console_printf("'\n");
 }
 
-atom_s* engine_run_func(list_s* call, int stop_return, int eval_args) {
-    atom_s* result = nullptr;
-    while (call) {
-        stack_check();
-        atom_s* func = get_func_name(call);
-        if (func->flag(AI_SPY)) kavo_trace(nullptr, nullptr);
-        int resume = 0;
-        if (shows_trace(func)) console_printf("%% Calling '%s' ...\n", func->data);
-
-        list_s* args = call->sub;
-        if (eval_args) args = call->atom == std_atom_body ? nullptr : engine_run_list(call->sub);
-        if (is_tracing) PROCESS_TRACING(func, args, resume);
-
-        if (list_s* var = current_scope->find_var(func)) {
-            Error(call->sub != nullptr, 9, func->data);
-            result = var_slot(var);
-        } else if (func->notflag(AI_FUNCTION)) {
-            Error(call->sub != nullptr, 10, func->data);
-            result = func;
-        } else if (func->flag(AI_EXTERN)) {
-            result = func->handler(args, call->sub);
-        } else {
-            result = call_function(func, args);
-        }
-
-        if (eval_args) free_values(args);
-        if (resume) is_tracing++;
-        if (shows_trace(func)) {
-            atom_s* shown = result ? result : std_atom_null;
-            console_printf("%% Exit: '");
-            console_write_str(shown->data, shown->length);
-            console_printf("'\n");
-        }
-        if (RETURN) {
-            if (stop_return) RETURN = 0;
-            result = RETURN_R;
-            break;
-        }
-        call = call->next;
-        eval_args = 1;
-    }
-    return result ? result : std_atom_null;
+static void show_exit(atom_s* func, atom_s* result) {
+    if (shows_trace(func)) print_exit(result);
 }
+
+// One call from its name up to the moment it runs.
+struct call_s {
+    atom_s* func;   // what the name resolved to
+    list_s* args;   // the values (or, through `call`, the cells given)
+    int resume;     // its dialogue got "s": tracing comes back on when it ends
+};
+
+static atom_s* run(list_s* call, int eval_args, call_s* ready);
 
 // The value of a bare name that cannot call anything, show anything or mean a method: a
 // variable's value or the literal itself; null when the full call path must decide.
 static atom_s* plain_value(list_s* cell) {
     atom_s* atom = cell->atom;
+    // A block evaluated as a value (the branches of `if`) runs nothing and yields the empty
+    // atom; no program can name a variable or method like the block atom.
+    if (atom == std_atom_body && atom->notflag(AI_SPY)) return std_atom_null;
     if (cell->sub || (atom->flags & (AI_FUNCTION | AI_SPY)) || atom->data[0] == '.') return nullptr;
     atom_s* object = current_scope->name;
     if (object && object->length) return nullptr;
@@ -135,14 +101,18 @@ static atom_s* plain_value(list_s* cell) {
     return var ? var_slot(var) : atom;
 }
 
-list_s* engine_run_list(list_s* calls) {
+// Inlined into run() so that a recursion through arguments costs one native frame a level.
+__attribute__((always_inline)) inline list_s* run_list(list_s* calls) {
     list_s* values = nullptr;
     list_s** tail = &values;
     for (list_s* cell = calls; cell; cell = cell->next) {
         atom_s* value = plain_value(cell);
         if (!value) {
-            list_s one = {cell->atom, cell->sub, nullptr};
-            value = engine_run_func(&one, 1, 1);
+            value = run(cell, 1, nullptr);
+            if (RETURN) {
+                RETURN = 0;
+                value = RETURN_R;
+            }
         }
         *tail = list_new(value);
         tail = &(*tail)->next;
@@ -150,7 +120,186 @@ list_s* engine_run_list(list_s* calls) {
     return values;
 }
 
-static void warn_no_main() {
+list_s* engine_run_list(list_s* calls) { return run_list(calls); }
+
+// The steps of a call that happen in the caller's scopes, in order: the spy check, the call
+// line, the arguments and the dialogue.
+__attribute__((always_inline)) inline void call_prepare(call_s& c, list_s* call, int eval_args) {
+    atom_s* func = get_func_name(call);
+    if (func->flag(AI_SPY)) kavo_trace(nullptr, nullptr);
+    c.func = func;
+    c.resume = 0;
+    if (shows_trace(func)) console_printf("%% Calling '%s' ...\n", func->data);
+    c.args = call->sub;
+    if (eval_args) c.args = call->atom == std_atom_body ? nullptr : run_list(call->sub);
+    if (is_tracing) PROCESS_TRACING(func, c.args, c.resume);
+}
+
+enum call_kind { CALL_VALUE, CALL_EXTERN, CALL_FUNCTION };
+
+// What a prepared call names, decided in this order: a visible variable (`value` is its
+// value), an atom that is no function (`value` is the atom), a built-in, a program function.
+static call_kind call_classify(list_s* call, call_s& c, atom_s*& value) {
+    if (list_s* var = current_scope->find_var(c.func)) {
+        Error(call->sub != nullptr, 9, c.func->data);
+        value = var_slot(var);
+        return CALL_VALUE;
+    }
+    if (c.func->notflag(AI_FUNCTION)) {
+        Error(call->sub != nullptr, 10, c.func->data);
+        value = c.func;
+        return CALL_VALUE;
+    }
+    return c.func->flag(AI_EXTERN) ? CALL_EXTERN : CALL_FUNCTION;
+}
+
+// The steps after a call has run.
+static void call_end(atom_s* func, int resume, atom_s* result) {
+    if (resume) is_tracing++;
+    show_exit(func, result);
+}
+
+// A program function's boundary scope with its parameters bound to the values.
+static void bind(scope_s& scope, atom_s* func, list_s* args) {
+    scope.push(&current_scope, std_atom_null, 1);
+    int wanted = list_length(func->params);
+    Error(list_length(args) < wanted, 26, func->data, wanted);
+    list_s* value = args;
+    for (list_s* p = func->params; p; p = p->next, value = value->next)
+        scope.new_var(p->atom, value->atom);
+}
+
+// An `if` or `with` whose value is its function's value: the function runs its block itself,
+// so that a call in last position inside the block can release the block with the function.
+// The blocks of one function are the scopes above its own, so they need no chain of their own.
+struct block_s {
+    scope_s scope;
+    atom_s* func;
+    int resume;
+};
+static block_s* spare_blocks;  // chained through scope.prev
+
+static void block_enter(atom_s* func, int resume, atom_s* scope_name) {
+    block_s* b = spare_blocks;
+    if (b)
+        spare_blocks = (block_s*)b->scope.prev;
+    else
+        b = new block_s;
+    b->scope.push(&current_scope, scope_name, 0);
+    b->func = func;
+    b->resume = resume;
+}
+
+// Pops the innermost block; with a result its call ends as any call does, without one it
+// ends silently, released.
+static void block_leave(atom_s* result) {
+    block_s* b = (block_s*)current_scope;
+    b->scope.done();
+    if (result) call_end(b->func, b->resume, result);
+    b->scope.prev = (scope_s*)spare_blocks;
+    spare_blocks = b;
+}
+
+// Runs one call: `ready` is a call already prepared, else the call is prepared here.
+// A program function runs in this same frame, and so does every program function called
+// where its value is the function's value (the last call of the body, or of a block of an
+// `if`/`with` in such a place): the caller's scopes are released and the callee takes its
+// place, so a loop written as recursion runs in constant stack. While tracing is on, or
+// where a level's dialogue got "s", nothing is released. The exit lines of released levels
+// (all of them carry the same value) are shown after the last callee's own.
+static atom_s* run(list_s* call, int eval_args, call_s* ready) {
+    stack_check();
+    call_s c;
+    if (ready)
+        c = *ready;
+    else
+        call_prepare(c, call, eval_args);
+    atom_s* result = nullptr;
+    call_kind kind = call_classify(call, c, result);
+    if (kind != CALL_FUNCTION) {
+        if (kind == CALL_EXTERN) result = c.func->handler(c.args, call->sub);
+        if (!result) result = std_atom_null;
+        if (eval_args) free_values(c.args);
+        call_end(c.func, c.resume, result);
+        return result;
+    }
+
+    scope_s scope;
+    bind(scope, c.func, c.args);
+    if (eval_args) free_values(c.args);
+    atom_s* owner = c.func;   // whose exit line this frame shows
+    int owner_resume = c.resume;
+    int keep = c.resume;      // a level here got "s": it must end in place
+    int blocks = 0;
+    unsigned long long released = 0;  // exit lines of released levels still to show
+    call = c.func->body;
+    while (call) {
+        if (call->next) {
+            result = run(call, 1, nullptr);
+            if (RETURN) break;
+            call = call->next;
+            continue;
+        }
+        call_prepare(c, call, 1);
+        kind = call_classify(call, c, result);
+        if (kind == CALL_EXTERN && (c.func == std_atom_if || c.func == std_atom_with)) {
+            atom_s* scope_name;
+            list_s* block = control_block(c.func, c.args, call->sub, scope_name);
+            free_values(c.args);
+            block_enter(c.func, c.resume, scope_name);
+            blocks++;
+            keep |= c.resume;
+            call = block;
+            result = nullptr;
+            continue;
+        }
+        if (kind == CALL_FUNCTION && !is_tracing && !keep) {
+            for (released += 1 + blocks; blocks; blocks--) block_leave(nullptr);
+            scope.done();
+            owner = c.func;
+            owner_resume = keep = c.resume;
+            bind(scope, c.func, c.args);
+            free_values(c.args);
+            call = c.func->body;
+            result = nullptr;
+            continue;
+        }
+        if (kind == CALL_FUNCTION) {
+            result = run(call, 1, &c);
+            break;
+        }
+        if (kind == CALL_EXTERN) result = c.func->handler(c.args, call->sub);
+        if (!result) result = std_atom_null;
+        free_values(c.args);
+        call_end(c.func, c.resume, result);
+        break;
+    }
+    if (RETURN) result = RETURN_R;
+    if (!result) result = std_atom_null;
+    for (; blocks; blocks--) block_leave(result);
+    RETURN = 0;
+    scope.done();
+    call_end(owner, owner_resume, result);
+    if (is_tracing)
+        for (; released; released--) print_exit(result);
+    return result;
+}
+
+atom_s* engine_run_func(list_s* call, int stop_return, int eval_args) {
+    atom_s* result = std_atom_null;
+    for (; call; call = call->next, eval_args = 1) {
+        result = run(call, eval_args, nullptr);
+        if (RETURN) {
+            if (stop_return) RETURN = 0;
+            result = RETURN_R;
+            break;
+        }
+    }
+    return result;
+}
+
+int engine_check_main() {
+    if (std_atom_main->flag(AI_FUNCTION)) return 1;
     str_s text;
     text.init(
         "WARNING: No 'main' function.\nIf it's not a library then it's error.\n\n"
@@ -162,13 +311,11 @@ static void warn_no_main() {
     }
     host_message("KAVO: Run WARNING", text.data);
     text.free();
+    return 0;
 }
 
 void engine_run() {
-    if (std_atom_main->notflag(AI_FUNCTION)) {
-        warn_no_main();
-        return;
-    }
+    if (!engine_check_main()) return;
     eval_init();
     current_scope = &global_scope;
     scope_s top(&current_scope, std_atom_null, 1);

@@ -13,6 +13,8 @@ extern int RETURN;
 extern atom_s* RETURN_R;
 
 void engine_run();
+// 1 when the program defines `main`; otherwise shows the missing-main warning and gives 0.
+int engine_check_main();
 atom_s* engine_run_func(list_s* call, int stop_return, int eval_args);
 list_s* engine_run_list(list_s* calls);
 atom_s* get_func_name(list_s* call);

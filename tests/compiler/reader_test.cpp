@@ -75,6 +75,7 @@ TEST(Reader, QuotedAtomsKeepEverythingUpToTheSameQuote) {
     EXPECT_EQ(atoms_of("'say \"hi\"'"), (texts{"say \"hi\""}));
     EXPECT_EQ(atoms_of("\"it's\""), (texts{"it's"}));
     EXPECT_EQ(atoms_of("\"two\nlines, #no comment# %none\""), (texts{"two\nlines, #no comment# %none"}));
+    EXPECT_EQ(atoms_of("\"a\r\nb\r\rc\r\""), (texts{"a\r\nb\r\rc\r"}));
     EXPECT_EQ(atoms_of("\"(\" '}'"), (texts{"(", "}"}));
     EXPECT_EQ(atoms_of("x\"y\"z"), (texts{"x", "y", "z"}));
     EXPECT_EQ(atoms_of("\"open to the end"), (texts{"open to the end"}));
@@ -110,27 +111,26 @@ TEST(Reader, PlainAtomAtTheLastByteIsDeliveredWithTheEndReached) {
 }
 
 TEST(Reader, OnlyLineFeedsCountLines) {
-    // The line after each bracket atom and at the end of the file; a CR LF file and an LF file
-    // agree, a file of carriage returns alone stays on line 1.
-    auto lines_at_brackets = [](std::string const& text) {
+    // The line after every atom read, the last at the end of the file. A CR LF file agrees
+    // with its LF twin atom by atom, also where reading the line break ends a plain atom; a
+    // file of carriage returns alone stays on line 1.
+    auto lines_after_atoms = [](std::string const& text) {
         std::string name = "lines" + std::to_string(++file_number) + ".kavo";
         write_source(name, text);
         open_source src(name);
         std::vector<int> lines;
-        for (;;) {
-            std::string a = src.read();
-            if (a == "{" || a == "}" || a == "(" || a == ")") lines.push_back(src.scope.line);
-            if (src.scope.eof) break;
-        }
-        lines.push_back(src.scope.line);
+        do {
+            src.read();
+            lines.push_back(src.scope.line);
+        } while (!src.scope.eof);
         return lines;
     };
-    std::vector<int> lf = lines_at_brackets("f {\n  write(x)\n\n  #a\nb#\n}\n");
-    std::vector<int> crlf = lines_at_brackets("f {\r\n  write(x)\r\n\r\n  #a\r\nb#\r\n}\r\n");
-    std::vector<int> cr = lines_at_brackets("f {\r  write(x)\r\r  #a\rb#\r}\r");
-    EXPECT_EQ(lf, (std::vector<int>{1, 2, 2, 6, 7}));
+    std::vector<int> lf = lines_after_atoms("f {\n  write(x)\n\n  #a\nb# nl\n} g\n%c\nh");
+    std::vector<int> crlf = lines_after_atoms("f {\r\n  write(x)\r\n\r\n  #a\r\nb# nl\r\n} g\r\n%c\r\nh");
+    std::vector<int> cr = lines_after_atoms("f {\r  write(x)\r\r  #a\rb# nl\r} g\r%c\rh");
+    EXPECT_EQ(lf, (std::vector<int>{1, 1, 2, 2, 2, 2, 6, 6, 7, 8}));
     EXPECT_EQ(crlf, lf);
-    EXPECT_EQ(cr, (std::vector<int>{1, 1, 1, 1, 1}));
+    EXPECT_EQ(cr, std::vector<int>(lf.size(), 1));
 }
 
 TEST(Reader, LinesOfCompileErrorsAgreeForCrLfAndLf) {

@@ -3,9 +3,10 @@
 //   golden_runner <interpreter> <case-file>
 //
 // The case is written into a fresh temporary folder as main.kavo (plus the extra files of its
-// "% file:" sections), the interpreter is started there with the case's standard input, and its
-// standard output (exact bytes), exit code and standard error (must contain each "% err:" text)
-// are checked. A run that takes longer than 20 seconds is killed and fails.
+// "% file:" sections), the interpreter is started there with the arguments of its "% args:"
+// lines and the case's standard input, and its standard output (exact bytes), exit code and
+// standard error (must contain each "% err:" text) are checked. A run that takes longer than
+// 20 seconds (or KAVO_GOLDEN_TIMEOUT) is killed and fails.
 //
 // Exit codes: 0 pass, 1 fail, 2 the case file or the command line is unusable, 77 the case is
 // for another platform (CTest reports it as skipped).
@@ -31,7 +32,12 @@
 
 namespace {
 
-constexpr int kTimeoutSeconds = 20;
+// Sanitizer builds run several times slower; their ctest sets KAVO_GOLDEN_TIMEOUT.
+int timeout_seconds() {
+    char const* given = getenv("KAVO_GOLDEN_TIMEOUT");
+    int n = given ? atoi(given) : 0;
+    return n > 0 ? n : 20;
+}
 constexpr size_t kOutputCap = 16u << 20;  // keep at most this much of each stream
 constexpr int kExitPass = 0, kExitFail = 1, kExitBadCase = 2, kExitSkip = 77;
 
@@ -44,6 +50,7 @@ struct Case {
     std::vector<std::string> expected_err;
     int expected_exit = 0;
     std::string platform;  // empty: every platform
+    std::vector<std::string> args;  // given to the interpreter after its name
 };
 
 [[noreturn]] void bad_case(std::string const& path, int line, std::string const& why) {
@@ -88,7 +95,7 @@ bool unescape(std::string const& text, std::string& out, std::string& why) {
 // A directive is "% keyword: TEXT" (TEXT after the single space) or "% keyword" alone for
 // the keywords that take nothing. Returns false for an ordinary comment or program line.
 bool split_directive(std::string line, std::string& keyword, std::string& text) {
-    static char const* const with_text[] = {"out", "in", "exit", "err", "file", "platform"};
+    static char const* const with_text[] = {"out", "in", "exit", "err", "file", "platform", "args"};
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.compare(0, 2, "% ") != 0) return false;
     if (line == "% no-main-file") { keyword = "no-main-file"; text.clear(); return true; }
@@ -132,6 +139,9 @@ Case parse_case(std::string const& path) {
                 c.write_main = false;
             } else if (keyword == "platform") {
                 c.platform = text;
+            } else if (keyword == "args") {
+                std::istringstream words(text);
+                for (std::string w; words >> w;) c.args.push_back(w);
             } else if (keyword == "exit") {
                 char* stop = nullptr;
                 long v = strtol(text.c_str(), &stop, 10);
@@ -191,8 +201,12 @@ void append_capped(std::string& to, char const* bytes, size_t n) {
     if (to.size() < kOutputCap) to.append(bytes, std::min(n, kOutputCap - to.size()));
 }
 
-Result run(std::string const& interpreter, std::string const& folder, std::string const& input) {
+Result run(std::string const& interpreter, std::vector<std::string> const& args,
+           std::string const& folder, std::string const& input) {
     Result r;
+    std::vector<char*> argv{(char*)interpreter.c_str()};
+    for (auto const& a : args) argv.push_back((char*)a.c_str());
+    argv.push_back(nullptr);
     int in_pipe[2], out_pipe[2], err_pipe[2], exec_pipe[2];
     if (pipe(in_pipe) || pipe(out_pipe) || pipe(err_pipe) || pipe(exec_pipe)) {
         r.start_error = std::string("pipe: ") + strerror(errno);
@@ -218,7 +232,7 @@ Result run(std::string const& interpreter, std::string const& folder, std::strin
         if (chdir(folder.c_str()) != 0) {
             failure = errno;
         } else {
-            execl(interpreter.c_str(), interpreter.c_str(), (char*)nullptr);
+            execv(interpreter.c_str(), argv.data());
             failure = errno;
         }
         ssize_t ignored = write(exec_pipe[1], &failure, sizeof failure);
@@ -241,7 +255,7 @@ Result run(std::string const& interpreter, std::string const& folder, std::strin
     size_t written = 0;
     if (input.empty()) { close(in_fd); in_fd = -1; }
 
-    double deadline = now_seconds() + kTimeoutSeconds;
+    double deadline = now_seconds() + timeout_seconds();
     char buffer[65536];
     while (out_fd >= 0 || err_fd >= 0) {
         double left = deadline - now_seconds();
@@ -362,7 +376,7 @@ int main(int argc, char** argv) {
         return kExitFail;
     }
 
-    Result r = run(interpreter, folder, c.input);
+    Result r = run(interpreter, c.args, folder, c.input);
     remove_tree(folder);
 
     std::vector<std::string> missing;
@@ -375,7 +389,7 @@ int main(int argc, char** argv) {
 
     printf("FAIL %s\n", case_path.c_str());
     if (!r.start_error.empty()) printf("  %s\n", r.start_error.c_str());
-    if (r.timed_out) printf("  killed after %d seconds\n", kTimeoutSeconds);
+    if (r.timed_out) printf("  killed after %d seconds\n", timeout_seconds());
     if (!out_ok) {
         size_t at = 0;
         while (at < r.out.size() && at < c.expected_out.size() && r.out[at] == c.expected_out[at]) ++at;

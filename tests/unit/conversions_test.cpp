@@ -5,6 +5,7 @@
 
 #include "gtest/gtest.h"
 #include "host/host.h"
+#include "messages/messages.h"
 #include "unit.h"
 
 namespace {

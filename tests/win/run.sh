@@ -118,7 +118,7 @@ verdict "imports only kernel32, user32 and shell32; GUI subsystem, x86_64"
 
 # The string table holds the templates of messages.cpp under the codes 1 to 27.
 resources=$(x86_64-w64-mingw32-windres -i "$exe" -O rc 2>/dev/null)
-templates=$(sed -n '/TEMPLATES\[/,/^};/p' "$root/src/host/messages.cpp" | grep -o '"\(\\.\|[^"\\]\)*"' |
+templates=$(sed -n '/TEMPLATES\[/,/^};/p' "$root/src/messages/messages.cpp" | grep -o '"\(\\.\|[^"\\]\)*"' |
             sed 's/\\"/""/g')
 [ "$(echo "$templates" | wc -l)" -eq 27 ] || note "found $(echo "$templates" | wc -l) templates in messages.cpp"
 code=0

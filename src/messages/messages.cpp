@@ -1,8 +1,8 @@
 // The error templates and the small formatter both deliverables share, so that the texts a
-// user sees cannot drift between Linux and Windows. Freestanding: no C library.
-#include "host.h"
+// user sees cannot drift between Linux and Windows.
+#include "messages.h"
 
-#include "../core/str.h"
+#include "../host/host.h"
 
 static char const* const TEMPLATES[ERROR_CODES] = {
     "Name <%s> is already reserved for a function",
@@ -40,6 +40,17 @@ char const* error_template(int code) {
 }
 
 namespace {
+// Decimal digits of `v` into digits[12]; returns where they begin (a sign included).
+char const* decimal(int v, char* digits) {
+    char* p = digits + 11;
+    *p = 0;
+    unsigned u = v < 0 ? 0u - (unsigned)v : (unsigned)v;  // INT_MIN too
+    do *--p = (char)('0' + u % 10);
+    while (u /= 10);
+    if (v < 0) *--p = '-';
+    return p;
+}
+
 // Appends to a bounded buffer; what does not fit is dropped, the NUL always fits.
 struct sink {
     char* dst;
@@ -81,8 +92,8 @@ int text_vformat(char* dst, int size, char const* format, va_list ap) {
         } else if (*p == 'i' || *p == 'd') {
             int v = va_arg(ap, int);
             char digits[12];
-            char const* d = i2s(v, digits);
-            int n = text_length(d);
+            char const* d = decimal(v, digits);
+            int n = (int)(digits + 11 - d);
             if (*d == '-' && pad == '0') out.put(*d++);
             for (int i = n; i < width; i++) out.put(pad);
             while (*d) out.put(*d++);

@@ -1,0 +1,7 @@
+-- Fibonacci by plain recursion, as in fib.kavo.
+local function fib(n)
+  if n < 2 then return n end
+  return fib(n - 1) + fib(n - 2)
+end
+
+print("fib(30) = " .. fib(30))

@@ -1,0 +1,2 @@
+-- Start-up, as in startup.kavo: one line printed.
+print("started")
