@@ -3,8 +3,8 @@
 # root, or with sudo), builds kavo in build/, and then
 #   tools/bootstrap.sh run [EXAMPLE]   runs an example of examples/ (hello when none is named)
 #   tools/bootstrap.sh test            runs every test with ctest
-# Building needs only a C++ compiler, CMake and make; the tests add GoogleTest, the Debian
-# packaging tools with lintian and man, Vim, and node with npm.
+# Building needs only a C++ compiler, CMake and make; the tests add GoogleTest, Python, the
+# Debian packaging tools with lintian and man, Vim, and node with npm.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-}
@@ -21,6 +21,7 @@ command -v cmake >/dev/null || need+=(cmake)
 command -v make >/dev/null || need+=(make)
 if [ "$mode" = test ]; then
   dpkg -s libgtest-dev >/dev/null 2>&1 || need+=(libgtest-dev)
+  command -v python3 >/dev/null || need+=(python3)
   command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)
   command -v lintian >/dev/null || need+=(lintian)
   command -v man >/dev/null || need+=(man-db)

@@ -7,9 +7,16 @@
 
 atom_s* atom_table;
 
-static atom_s** slots;
+// A slot holds an atom's address with the top 16 bits of its mixed hash in the 16 bits above
+// it (user-space addresses fit in 48 bits), so a probe that misses rarely touches the atom.
+typedef unsigned long long slot_s;
+static slot_s* slots;
 static unsigned slot_mask;  // slot count - 1, a power of two minus one
 static int count;
+
+static slot_s slot_make(atom_s* a) { return (slot_s)(uintptr_t)a | (slot_s)(a->mix >> 16) << 48; }
+static atom_s* slot_atom(slot_s slot) { return (atom_s*)(uintptr_t)(slot & 0xFFFFFFFFFFFFull); }
+static int slot_may_hold(slot_s slot, unsigned mix) { return (slot >> 48) == (mix >> 16); }
 
 static unsigned mix_bytes(char const* text, int length) {
     unsigned long long h = 0xcbf29ce484222325ull;
@@ -22,12 +29,13 @@ static unsigned mix_bytes(char const* text, int length) {
 
 static void index_grow() {
     unsigned size = slots ? (slot_mask + 1) * 2 : 1024;
-    atom_s** fresh = new atom_s*[size];
-    for (unsigned i = 0; i < size; i++) fresh[i] = nullptr;
-    for (atom_s* a = atom_table; a; a = a->next) {
-        unsigned i = a->mix & (size - 1);
+    slot_s* fresh = new slot_s[size];
+    for (unsigned i = 0; i < size; i++) fresh[i] = 0;
+    for (unsigned k = 0; slots && k <= slot_mask; k++) {
+        if (!slots[k]) continue;
+        unsigned i = slot_atom(slots[k])->mix & (size - 1);
         while (fresh[i]) i = (i + 1) & (size - 1);
-        fresh[i] = a;
+        fresh[i] = slots[k];
     }
     delete[] slots;
     slots = fresh;
@@ -35,16 +43,18 @@ static void index_grow() {
 }
 
 // The slot holding the text, or the empty slot where it would go.
-static atom_s** index_slot(char const* text, int length, unsigned mix) {
+static slot_s* index_slot(char const* text, int length, unsigned mix) {
     if (!slots) index_grow();
     unsigned i = mix & slot_mask;
     for (;; i = (i + 1) & slot_mask) {
-        atom_s* a = slots[i];
-        if (!a) return &slots[i];
+        slot_s* slot = &slots[i];
+        if (!*slot) return slot;
+        if (!slot_may_hold(*slot, mix)) continue;
+        atom_s* a = slot_atom(*slot);
         if (a->mix == mix && a->length == length) {
             int k = 0;
             while (k < length && a->data[k] == text[k]) k++;
-            if (k == length) return &slots[i];
+            if (k == length) return slot;
         }
     }
 }
@@ -57,7 +67,7 @@ static void* arena_take(int size) {
 #else
     static char* block;
     static int left;
-    size = (size + 15) & ~15;
+    size = (size + 7) & ~7;
     if (size > 1024) return new char[size];
     if (size > left) {
         block = new char[65536];
@@ -75,7 +85,6 @@ static atom_s* link_atom(atom_s* a) {
     a->body = nullptr;
     a->flags = 0;
     a->mix = 0;
-    a->bound = 0;
     a->global = nullptr;
     a->next = atom_table;
     atom_table = a;
@@ -90,7 +99,7 @@ atom_s* atoms_new() {
 }
 
 atom_s* atoms_find(char const* text, int length) {
-    return *index_slot(text, length, mix_bytes(text, length));
+    return slot_atom(*index_slot(text, length, mix_bytes(text, length)));
 }
 
 atom_s* atoms_find(char const* text) { return atoms_find(text, text_length(text)); }
@@ -99,7 +108,7 @@ atom_s* atoms_find(str_s* string) { return atoms_find(string->data, string->leng
 
 // Interns a text that is not yet in the table, placing it in `slot`; `give` is a string
 // to take over, or null to copy `text`.
-static atom_s* intern(atom_s** slot, char const* text, int length, unsigned mix, str_s* give) {
+static atom_s* intern(slot_s* slot, char const* text, int length, unsigned mix, str_s* give) {
     atom_s* a = (atom_s*)arena_take(sizeof(atom_s));
     if (give) {
         *(str_s*)a = *give;
@@ -111,15 +120,16 @@ static atom_s* intern(atom_s** slot, char const* text, int length, unsigned mix,
         a->hash = str_get_hash(a->data);
     }
     link_atom(a)->mix = mix;
-    *slot = a;
+    *slot = slot_make(a);
+    Error(slot_atom(*slot) != a, "An atom's address does not fit the atom index");
     if ((unsigned)count * 2 > slot_mask + 1) index_grow();
     return a;
 }
 
 static atom_s* add_text(char const* text, int length) {
     unsigned mix = mix_bytes(text, length);
-    atom_s** slot = index_slot(text, length, mix);
-    return *slot ? *slot : intern(slot, text, length, mix, nullptr);
+    slot_s* slot = index_slot(text, length, mix);
+    return *slot ? slot_atom(*slot) : intern(slot, text, length, mix, nullptr);
 }
 
 atom_s* atoms_add(char const* text) { return add_text(text, text_length(text)); }
@@ -130,10 +140,10 @@ atom_s* atoms_add(str_s* string) {
     int length = text_length(string->data);
     if (length != string->length) string->left(length);
     unsigned mix = mix_bytes(string->data, string->length);
-    atom_s** slot = index_slot(string->data, string->length, mix);
+    slot_s* slot = index_slot(string->data, string->length, mix);
     if (*slot) {
         string->free();
-        return *slot;
+        return slot_atom(*slot);
     }
     return intern(slot, string->data, string->length, mix, string);
 }

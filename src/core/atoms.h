@@ -16,6 +16,7 @@ enum atom_s_info : unsigned {
     AI_EXTERN = 0x10000,
     AI_FUNCTION = 0x20000,
     AI_SPY = 0x100000,
+    AI_VARIABLE = 0x40000,  // the name of a variable, now or before: only such names are looked up
 };
 
 struct atom_s : str_s {
@@ -27,7 +28,6 @@ struct atom_s : str_s {
     };
     unsigned flags;  // atom_s_info bits, and the tag in the low 16 bits
     unsigned mix;    // the index's hash of the text
-    int bound;       // live variables of this name in all scopes; 0 lets lookups skip them
     list_s* global;  // the global variable of this name, found without walking the globals
 
     int flag(atom_s_info mask) { return (int)(flags & mask); }

@@ -19,10 +19,8 @@ void scope_s::push(scope_s** at, atom_s* scope_name, int is_boundary) {
 }
 
 void scope_s::done() {
-    for (list_s* cell = vars; cell; cell = cell->next) {
-        cell->atom->bound--;
-        if (this == &global_scope) cell->atom->global = nullptr;
-    }
+    if (this == &global_scope)
+        for (list_s* cell = vars; cell; cell = cell->next) cell->atom->global = nullptr;
     list_free(list_null_sublists(vars));
     vars = nullptr;
     *link = prev;
@@ -31,7 +29,7 @@ void scope_s::done() {
 atom_s* scope_s::new_var(atom_s* name, atom_s* value) {
     Error(get_var(name) != nullptr, 24, name->data);
     list_s* cell = list_push(&vars, name);
-    name->bound++;
+    name->set_flag(AI_VARIABLE);
     if (this == &global_scope) name->global = cell;
     var_slot(cell) = value;
     return value;
@@ -43,7 +41,7 @@ list_s* scope_s::get_var(atom_s* name) {
 }
 
 list_s* scope_s::find_var(atom_s* name) {
-    if (name->bound == 0) return nullptr;
+    if (name->notflag(AI_VARIABLE)) return nullptr;
     for (scope_s* s = this; s; s = s->prev) {
         if (list_s* cell = s->get_var(name)) return cell;
         if (s->boundary) return global_scope.get_var(name);

@@ -9,7 +9,7 @@ enable_language(RC)
 
 set(KAVO_WIN_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(KAVO_SRC_DIR ${CMAKE_SOURCE_DIR}/src)
-set(KAVO_STACK_RESERVE 1073741824 CACHE STRING "Stack reserved for kavo-win, in bytes")
+set(KAVO_STACK_RESERVE 536870912 CACHE STRING "Stack reserved for kavo-win, in bytes")
 
 # No default Windows libraries: the link line names the three system libraries itself.
 set(CMAKE_CXX_STANDARD_LIBRARIES "")

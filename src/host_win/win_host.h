@@ -13,7 +13,7 @@
 // the linker); the runner stops a runaway recursion this far below the entry frame, less a
 // margin in which the error report still runs.
 #ifndef KAVO_STACK_RESERVE
-#define KAVO_STACK_RESERVE (1024u * 1024u * 1024u)
+#define KAVO_STACK_RESERVE (512u * 1024u * 1024u)
 #endif
 enum : size_t { STACK_MARGIN = 1024u * 1024u };
 

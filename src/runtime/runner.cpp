@@ -96,7 +96,7 @@ static atom_s* plain_value(list_s* cell) {
     if (cell->sub || (atom->flags & (AI_FUNCTION | AI_SPY)) || atom->data[0] == '.') return nullptr;
     atom_s* object = current_scope->name;
     if (object && object->length) return nullptr;
-    if (atom->bound == 0) return atom;
+    if (atom->notflag(AI_VARIABLE)) return atom;
     list_s* var = current_scope->find_var(atom);
     return var ? var_slot(var) : atom;
 }
@@ -180,11 +180,15 @@ struct block_s {
 static block_s* spare_blocks;  // chained through scope.prev
 
 static void block_enter(atom_s* func, int resume, atom_s* scope_name) {
+    if (!spare_blocks) {
+        // Non-tail recursion through such blocks keeps one a level: take them 64 at a time.
+        enum { CHUNK = 64 };
+        block_s* chunk = new block_s[CHUNK];
+        for (int i = 0; i < CHUNK; i++) chunk[i].scope.prev = i + 1 < CHUNK ? &chunk[i + 1].scope : nullptr;
+        spare_blocks = chunk;
+    }
     block_s* b = spare_blocks;
-    if (b)
-        spare_blocks = (block_s*)b->scope.prev;
-    else
-        b = new block_s;
+    spare_blocks = (block_s*)b->scope.prev;
     b->scope.push(&current_scope, scope_name, 0);
     b->func = func;
     b->resume = resume;
