@@ -176,6 +176,31 @@ int evaluate(char const* text) {
     return value;
 }
 
+// A plain decimal number (no sign, no leading zero but "0" itself) at p; null when there is none.
+static char const* read_decimal(char const* p, unsigned* v) {
+    if (*p < '0' || *p > '9' || (p[0] == '0' && p[1] >= '0' && p[1] <= '9')) return nullptr;
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) return nullptr;
+    unsigned n = 0;
+    for (; *p >= '0' && *p <= '9'; p++) n = n * 10 + (unsigned)(*p - '0');
+    *v = n;
+    return p;
+}
+
+// Most expressions are one number or two numbers around one operator ("n-1", "a+b"): their
+// value needs none of the grouping rules, so they are worked out without the parser.
+static int evaluate_pair(char const* p, int* value) {
+    unsigned a, b;
+    if (!(p = read_decimal(p, &a))) return 0;
+    if (!*p) {
+        *value = (int)a;
+        return 1;
+    }
+    unsigned char op = (unsigned char)*p;
+    if (eval_op_kind[op] == EVAL_END || !(p = read_decimal(p + 1, &b)) || *p) return 0;
+    *value = eval_op_func[op]((int)a, (int)b);
+    return 1;
+}
+
 atom_s* kavo_eval(list_s* args, list_s*) {
     // The joined text usually fits on the stack; a longer one goes to the heap.
     int n = 0;
@@ -190,7 +215,8 @@ atom_s* kavo_eval(list_s* args, list_s*) {
         at += v->atom->length;
     }
     text[at] = 0;
-    int value = evaluate(text);
+    int value;
+    if (!evaluate_pair(text, &value)) value = evaluate(text);
     if (text != small) big.free();
     return atoms_add(value);
 }

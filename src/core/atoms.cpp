@@ -18,9 +18,21 @@ static slot_s slot_make(atom_s* a) { return (slot_s)(uintptr_t)a | (slot_s)(a->m
 static atom_s* slot_atom(slot_s slot) { return (atom_s*)(uintptr_t)(slot & 0xFFFFFFFFFFFFull); }
 static int slot_may_hold(slot_s slot, unsigned mix) { return (slot >> 48) == (mix >> 16); }
 
+// Eight bytes at a time: long texts are hashed and compared by the word.
+static unsigned long long load8(char const* p) {
+    unsigned long long v;
+    __builtin_memcpy(&v, p, 8);
+    return v;
+}
+
 static unsigned mix_bytes(char const* text, int length) {
-    unsigned long long h = 0xcbf29ce484222325ull;
-    for (int i = 0; i < length; i++) h = (h ^ (unsigned char)text[i]) * 0x100000001b3ull;
+    unsigned long long h = 0xcbf29ce484222325ull ^ (unsigned)length;
+    int i = 0;
+    for (; i + 8 <= length; i += 8) {
+        h = (h ^ load8(text + i)) * 0x100000001b3ull;
+        h ^= h >> 29;
+    }
+    for (; i < length; i++) h = (h ^ (unsigned char)text[i]) * 0x100000001b3ull;
     h ^= h >> 33;
     h *= 0xff51afd7ed558ccdull;
     h ^= h >> 33;
@@ -42,6 +54,26 @@ static void index_grow() {
     slot_mask = size - 1;
 }
 
+static int same_bytes(char const* a, char const* b, int n) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8)
+        if (load8(a + i) != load8(b + i)) return 0;
+    for (; i < n; i++)
+        if (a[i] != b[i]) return 0;
+    return 1;
+}
+
+// The number of bytes before the first byte 0 among the first n.
+static int bytes_before_zero(char const* p, int n) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        unsigned long long v = load8(p + i);
+        if ((v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull) break;
+    }
+    while (i < n && p[i]) i++;
+    return i;
+}
+
 // The slot holding the text, or the empty slot where it would go.
 static slot_s* index_slot(char const* text, int length, unsigned mix) {
     if (!slots) index_grow();
@@ -51,11 +83,7 @@ static slot_s* index_slot(char const* text, int length, unsigned mix) {
         if (!*slot) return slot;
         if (!slot_may_hold(*slot, mix)) continue;
         atom_s* a = slot_atom(*slot);
-        if (a->mix == mix && a->length == length) {
-            int k = 0;
-            while (k < length && a->data[k] == text[k]) k++;
-            if (k == length) return slot;
-        }
+        if (a->mix == mix && a->length == length && same_bytes(a->data, text, length)) return slot;
     }
 }
 
@@ -137,7 +165,7 @@ atom_s* atoms_add(char const* text, int length) { return add_text(text, length);
 
 atom_s* atoms_add(str_s* string) {
     // A byte 0 read into a string ends its text, as it does for every char* caller.
-    int length = text_length(string->data);
+    int length = bytes_before_zero(string->data, string->length);
     if (length != string->length) string->left(length);
     unsigned mix = mix_bytes(string->data, string->length);
     slot_s* slot = index_slot(string->data, string->length, mix);
@@ -153,13 +181,23 @@ atom_s* atoms_add(char c) {
     return atoms_add(text);
 }
 
-// Numbers are the commonest values a program makes; the small ones are remembered.
+// Numbers are the commonest values a program makes, and the same ones recur: the small ones
+// are remembered for good, the others in a table indexed by their low bits.
 atom_s* atoms_add(int n) {
     static atom_s* small[1024];
+    static struct {
+        int n;
+        atom_s* atom;
+    } recent[4096];
     if (n >= 0 && n < 1024 && small[n]) return small[n];
+    auto& seen = recent[(unsigned)n & 4095];
+    if (seen.atom && seen.n == n) return seen.atom;
     char text[12];
     atom_s* atom = add_text(text, text_length(i2s(n, text)));
-    if (n >= 0 && n < 1024) small[n] = atom;
+    if (n >= 0 && n < 1024)
+        small[n] = atom;
+    else
+        seen = {n, atom};
     return atom;
 }
 

@@ -29,6 +29,20 @@ int str_eqf(char const* a, char const* b) {
 // match is ordinary globbing, done here without recursion by going back to the last star.
 int str_like(char const* text, char const* pattern) {
     int m = text_length(pattern);
+    // One star inside the pattern: the text must begin with what stands before it and end
+    // with what follows it, without the two overlapping.
+    int star_at = -1, star_count = 0;
+    for (int i = 0; i < m; i++)
+        if (pattern[i] == '*') star_at = i, star_count++;
+    if (star_count == 1 && star_at < m - 1) {
+        int n = text_length(text), tail = m - star_at - 1;
+        if (n < star_at + tail) return 0;
+        for (int i = 0; i < star_at; i++)
+            if (pattern[i] != '?' && pattern[i] != text[i]) return 0;
+        for (int i = 0; i < tail; i++)
+            if (pattern[star_at + 1 + i] != '?' && pattern[star_at + 1 + i] != text[n - tail + i]) return 0;
+        return 1;
+    }
     int stars = 0;
     while (stars < m && pattern[m - 1 - stars] == '*') stars++;
     if (stars >= 2) m -= stars - 2;  // the run's first two places read "?*"

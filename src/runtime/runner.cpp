@@ -54,13 +54,70 @@ atom_s* get_func_name(list_s* call) {
     return atom;
 }
 
-// Value lists hold atoms only, no sub-lists: their cells go straight back.
-static void free_values(list_s* values) {
-    while (values) {
-        list_s* next = values->next;
-        delete values;
-        values = next;
+// The values of a call's arguments live on a stack of cells: a call's list is pushed cell by
+// cell while its arguments are evaluated (the calls among them push and pop above it) and
+// popped as a whole when the call no longer needs it, so a value costs no allocation. The
+// stack grows by chunks, which a list may span, and keeps them for reuse.
+namespace {
+enum { CHUNK_CELLS = 4096 };
+struct chunk_s {
+    chunk_s* below;
+    chunk_s* above;
+    list_s cells[CHUNK_CELLS];
+};
+}  // namespace
+static chunk_s* chunk;
+static list_s* value_top;  // the next free cell of `chunk`
+static list_s* value_end;
+
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" void __asan_poison_memory_region(void const volatile* p, decltype(sizeof 0) size);
+extern "C" void __asan_unpoison_memory_region(void const volatile* p, decltype(sizeof 0) size);
+#define VALUES_POISON(from, to) __asan_poison_memory_region(from, (char*)(to) - (char*)(from))
+#define VALUES_UNPOISON(cell) __asan_unpoison_memory_region(cell, sizeof(list_s))
+#else
+#define VALUES_POISON(from, to) (void)0
+#define VALUES_UNPOISON(cell) (void)0
+#endif
+
+static void values_grow() {
+    chunk_s* next = chunk ? chunk->above : nullptr;
+    if (!next) {
+        next = new chunk_s;
+        next->below = chunk;
+        next->above = nullptr;
+        if (chunk) chunk->above = next;
     }
+    chunk = next;
+    value_top = chunk->cells;
+    value_end = chunk->cells + CHUNK_CELLS;
+}
+
+__attribute__((noinline)) static list_s* values_push(atom_s* atom) {
+    if (value_top == value_end) values_grow();
+    list_s* cell = value_top++;
+    VALUES_UNPOISON(cell);
+    cell->atom = atom;
+    cell->sub = nullptr;
+    cell->next = nullptr;
+    return cell;
+}
+
+// Pops a list of values and everything pushed after it.
+static int in_chunk(list_s* cell) {
+    return (uintptr_t)cell - (uintptr_t)chunk->cells < sizeof chunk->cells;
+}
+
+__attribute__((noinline)) static void free_values(list_s* values) {
+    if (!values) return;
+    while (!in_chunk(values)) {
+        VALUES_POISON(chunk->cells, value_top);
+        chunk = chunk->below;
+        value_top = chunk->cells + CHUNK_CELLS;
+    }
+    VALUES_POISON(values, value_top);
+    value_top = values;
+    value_end = chunk->cells + CHUNK_CELLS;
 }
 
 static int shows_trace(atom_s* func) {
@@ -114,13 +171,14 @@ __attribute__((always_inline)) inline list_s* run_list(list_s* calls) {
                 value = RETURN_R;
             }
         }
-        *tail = list_new(value);
+        *tail = values_push(value);
         tail = &(*tail)->next;
     }
     return values;
 }
 
 list_s* engine_run_list(list_s* calls) { return run_list(calls); }
+void engine_free_list(list_s* values) { free_values(values); }
 
 // The steps of a call that happen in the caller's scopes, in order: the spy check, the call
 // line, the arguments and the dialogue.

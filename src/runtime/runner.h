@@ -16,5 +16,8 @@ void engine_run();
 // 1 when the program defines `main`; otherwise shows the missing-main warning and gives 0.
 int engine_check_main();
 atom_s* engine_run_func(list_s* call, int stop_return, int eval_args);
+// The values live on the runner's value stack: engine_free_list pops them, and with them
+// every list made after them, before any list made earlier is popped.
 list_s* engine_run_list(list_s* calls);
+void engine_free_list(list_s* values);
 atom_s* get_func_name(list_s* call);
