@@ -4,6 +4,7 @@
 #include "../compiler/after_compile.h"
 #include "../core/scopes.h"
 #include "../host/host.h"
+#include "../messages/messages.h"
 #include "../runtime/runner.h"
 #include "registry.h"
 
@@ -81,15 +82,17 @@ atom_s* kavo_or(list_s* args, list_s*) {
 
 // ---- variables ----------------------------------------------------------------------------------
 
+// var, g_var and null point error reports at the name at hand: a top-level var shares one
+// call with all the others.
 atom_s* kavo_var(list_s*, list_s* raw_args) {
     for (list_s* name = raw_args; name; name = name->next)
-        current_scope->new_var(name->atom, std_atom_null);
+        current_scope->new_var(engine_at(name)->atom, std_atom_null);
     return std_atom_null;
 }
 
 atom_s* kavo_g_var(list_s*, list_s* raw_args) {
     for (list_s* name = raw_args; name; name = name->next)
-        global_scope.new_var(name->atom, std_atom_null);
+        global_scope.new_var(engine_at(name)->atom, std_atom_null);
     return std_atom_null;
 }
 
@@ -111,7 +114,7 @@ atom_s* kavo_g_new(list_s* args, list_s* raw_args) {
 
 atom_s* kavo_null(list_s*, list_s* raw_args) {
     for (list_s* name = raw_args; name; name = name->next)
-        *current_scope->var_value(name->atom) = std_atom_null;
+        *current_scope->var_value(engine_at(name)->atom) = std_atom_null;
     return std_atom_null;
 }
 
@@ -125,9 +128,15 @@ atom_s* kavo_return(list_s* args, list_s*) {
 atom_s* kavo_assert(list_s* args, list_s*) {
     if (arg_value(args, 0) != std_atom_null) return args->atom;
     console_printf("(!) --- Assertion failed ---\n");
-    for (list_s* v = args ? args->next : nullptr; v; v = v->next)
+    char note[MESSAGE_MAX];
+    int at = text_format(note, sizeof note, "Assertion failed");
+    for (list_s* v = args ? args->next : nullptr; v; v = v->next) {
         console_write_str(v->atom->data, v->atom->length);
+        at += text_format(note + at, (int)sizeof note - at, "%s%s", v == args->next ? ": " : "",
+                          v->atom->data);
+    }
     console_write_str("\r\n", 2);
+    host_note_where(note);
     console_printf("Press any key to exit...\n");
     console_read_char();
     host_exit(3);

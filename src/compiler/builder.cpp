@@ -8,6 +8,68 @@
 
 namespace {
 
+// ---- positions --------------------------------------------------------------------------------
+// An open-addressing table from call cells to where they are written, at most half full.
+
+struct place_s {
+    list_s* cell;
+    atom_s* func;
+    int line;
+    int file;  // an index into files
+};
+place_s* places;
+unsigned place_mask;
+unsigned place_count;
+char** files;  // every source file compiled, by name
+int file_count;
+atom_s* body_owner;  // the function whose body is being built
+
+unsigned place_home(list_s* cell) {
+    unsigned long long h = (unsigned long long)(uintptr_t)cell * 0x9E3779B97F4A7C15ull;
+    return (unsigned)(h >> 32) & place_mask;
+}
+
+void places_grow() {
+    unsigned size = places ? (place_mask + 1) * 2 : 1024;
+    place_s* old = places;
+    unsigned old_size = places ? place_mask + 1 : 0;
+    places = new place_s[size];
+    place_mask = size - 1;
+    for (unsigned i = 0; i < size; i++) places[i].cell = nullptr;
+    for (unsigned k = 0; k < old_size; k++) {
+        if (!old[k].cell) continue;
+        unsigned i = place_home(old[k].cell);
+        while (places[i].cell) i = (i + 1) & place_mask;
+        places[i] = old[k];
+    }
+    delete[] old;
+}
+
+// The index of the file being compiled in `files`, adding it the first time.
+int current_file() {
+    for (int i = file_count - 1; i >= 0; i--)
+        if (text_equal(files[i], ccs->name)) return i;
+    char** more = new char*[file_count + 1];
+    for (int i = 0; i < file_count; i++) more[i] = files[i];
+    delete[] files;
+    files = more;
+    int n = text_length(ccs->name);
+    files[file_count] = new char[n + 1];
+    text_copy(files[file_count], ccs->name, n + 1);
+    return file_count++;
+}
+
+// The cell was written at the atom read last, in the body of `func`.
+list_s* placed(list_s* cell, atom_s* func) {
+    if (!ccs) return cell;
+    if ((place_count + 1) * 2 > place_mask + 1 || !places) places_grow();
+    unsigned i = place_home(cell);
+    while (places[i].cell && places[i].cell != cell) i = (i + 1) & place_mask;
+    if (!places[i].cell) place_count++;
+    places[i] = {cell, func, ccs->atom_line, current_file()};
+    return cell;
+}
+
 // Appends a cell for `atom` to the list at `head`. `last` remembers the cell appended last
 // (null when unknown); the walk for the end starts there, so other appenders stay welcome.
 list_s* append_after(list_s** head, list_s** last, atom_s* atom) {
@@ -51,7 +113,7 @@ void on_param(char const* text) {
         engine_compile(text);
         current_func = std_atom_include;
     } else if (current_func == std_atom_var) {
-        list_push(&std_atom_initialize->body->sub, last_atom);
+        placed(list_push(&std_atom_initialize->body->sub, last_atom), std_atom_initialize);
     } else if (current_func == std_atom_new) {
         atom_s* name = atoms_add(text);
         list_s* call = builder_append_init(std_atom_g_new);
@@ -70,7 +132,15 @@ void on_param(char const* text) {
 }  // namespace
 
 list_s* builder_append_init(atom_s* atom) {
-    return append_after(&std_atom_initialize->body, &init_last, atom);
+    return placed(append_after(&std_atom_initialize->body, &init_last, atom), std_atom_initialize);
+}
+
+position_s builder_position(list_s* cell) {
+    if (places && cell) {
+        for (unsigned i = place_home(cell); places[i].cell; i = (i + 1) & place_mask)
+            if (places[i].cell == cell) return {files[places[i].file], places[i].line, places[i].func};
+    }
+    return {nullptr, 0, nullptr};
 }
 
 unsigned functions_defined;
@@ -96,6 +166,7 @@ void engine_event(char const* event, char const* text) {
             S_Error(current_func == std_atom_include || current_func == std_atom_var, 25, "{");
             if (current_func) {
                 open_level(&current_func->body);
+                body_owner = current_func;
             }
             current_func = nullptr;
             return;
@@ -106,8 +177,9 @@ void engine_event(char const* event, char const* text) {
             switch (event[1]) {
                 case 'a':  // call
                     Error(i_call < 0, "Call outside a body");
-                    last_call = append_after(current_call[i_call], &current_last[i_call],
-                                             atoms_add(text));
+                    last_call = placed(append_after(current_call[i_call], &current_last[i_call],
+                                                    atoms_add(text)),
+                                       body_owner);
                     return;
                 case 'b':  // cbegin
                     Error(last_call == nullptr, "Arguments without a call");

@@ -17,3 +17,14 @@ extern void (*engine_event_observer)(char const* event, char const* text);
 extern unsigned functions_defined;
 // Appends a call of `atom`, without arguments, to the end of kavo.initialize's body.
 list_s* builder_append_init(atom_s* atom);
+
+// Where a call of the program is written, for error reports: its file, the line of its name
+// and the function whose body holds it (kavo.initialize for the top-level statements). The
+// positions are kept in a table of their own beside the program, read only when an error is
+// reported; `file` is null for a cell that no source text wrote.
+struct position_s {
+    char const* file;
+    int line;
+    atom_s* func;
+};
+position_s builder_position(list_s* cell);

@@ -6,7 +6,8 @@
 compile_scope_s* ccs;
 
 compile_scope_s::compile_scope_s()
-    : file(0), eof(0), has_next_atom(0), next_char(0), line(1), held(NO_BYTE), outer(ccs) {
+    : file(0), eof(0), has_next_atom(0), next_char(0), line(1), held(NO_BYTE), atom_line(1),
+      next_atom_line(1), outer(ccs) {
     next_atom.init();
     name[0] = 0;
     ccs = this;
@@ -59,6 +60,7 @@ static int ends_plain(int c) {
 char* engine_read_atom(str_s& atom, int required) {
     if (ccs->has_next_atom) {
         ccs->has_next_atom = 0;
+        ccs->atom_line = ccs->next_atom_line;
         atom.copy(&ccs->next_atom);
     } else {
         atom.empty();
@@ -66,6 +68,7 @@ char* engine_read_atom(str_s& atom, int required) {
         for (;;) {
             while (!ccs->eof && is_sep(c)) c = engine_read_char();
             if (ccs->eof) break;
+            ccs->atom_line = ccs->line;
             if (c == '%') {
                 while (!ccs->eof && c != 10 && c != 13) c = engine_read_char();
                 continue;
@@ -101,12 +104,14 @@ char* engine_read_atom(str_s& atom, int required) {
 }
 
 char* engine_set_next_atom(char const* text) {
+    ccs->next_atom_line = ccs->atom_line;
     ccs->next_atom.copy(text);
     ccs->has_next_atom++;
     return (char*)text;
 }
 
 char* engine_set_next_atom(str_s& atom) {
+    ccs->next_atom_line = ccs->atom_line;
     ccs->next_atom.copy(&atom);
     ccs->has_next_atom++;
     return atom.data;

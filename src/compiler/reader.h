@@ -20,6 +20,8 @@ struct compile_scope_s {
     int next_char;       // a character given back, 0 for none
     int line;
     int held;            // the file byte after a CR, read at once; NO_BYTE for none
+    int atom_line;       // the line on which the atom delivered last begins
+    int next_atom_line;  // the same for the pushed-back atom
     char name[FILE_NAME_MAX];
     compile_scope_s* outer;
 

@@ -15,6 +15,7 @@ void scope_s::push(scope_s** at, atom_s* scope_name, int is_boundary) {
     boundary = is_boundary;
     link = at;
     prev = *at;
+    call = nullptr;
     *at = this;
 }
 

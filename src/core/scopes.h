@@ -16,9 +16,11 @@ struct scope_s {
     int boundary;
     scope_s** link;   // the scope pointer this scope was pushed onto
     scope_s* prev;    // what *link held before the push
+    list_s* call;     // a running function's scope: the call of its body that runs now
 
     // Constant-initialised, so the global scope needs no start-up code on either platform.
-    constexpr scope_s() : vars(nullptr), name(nullptr), boundary(0), link(&tmp), prev(nullptr) {}
+    constexpr scope_s()
+        : vars(nullptr), name(nullptr), boundary(0), link(&tmp), prev(nullptr), call(nullptr) {}
     scope_s(scope_s** link, atom_s* name, int boundary) { push(link, name, boundary); }
     // What the pushing constructor does, for a scope whose storage outlives one push.
     void push(scope_s** link, atom_s* name, int boundary);

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "../messages/messages.h"
+#include "../runtime/runner.h"
 #include "host.h"
 
 void* hInstance;
@@ -21,6 +22,21 @@ void host_exit(int code) {
     exit(code);
 }
 
+static void put_line(char const* line) { fprintf(stderr, "%s\n", line); }
+
+// The readable twin of a run-time report: where the failing call is written and the chain of
+// functions that led to it, or just the message where no written call is running.
+static void tell_where(char const* message) {
+    char const* file;
+    int line;
+    if (!engine_where(&file, &line)) {
+        fprintf(stderr, "kavo: error: %s\n", message);
+        return;
+    }
+    fprintf(stderr, "%s:%i: error: %s\n", file, line, message);
+    engine_backtrace(put_line);
+}
+
 void host_fatal_code(int code, char const* file, int line, va_list ap) {
     char message[COMPILE_MESSAGE_MAX];
     text_vformat(message, file ? COMPILE_MESSAGE_MAX : MESSAGE_MAX, error_template(code), ap);
@@ -31,7 +47,7 @@ void host_fatal_code(int code, char const* file, int line, va_list ap) {
     if (file)
         fprintf(stderr, "%s:%i: error: %s\n", file, line, message);
     else
-        fprintf(stderr, "kavo: error: %s\n", message);
+        tell_where(message);
     host_exit(1);
 }
 
@@ -40,8 +56,14 @@ void host_fatal_text(char const* text) {
     text_format(message, MESSAGE_MAX, "%s", text);
     printf("[ %s ] %s\n", TITLE, message);
     fflush(stdout);
-    fprintf(stderr, "kavo: error: %s\n", message);
+    tell_where(message);
     host_exit(1);
+}
+
+void host_note_where(char const* message) {
+    fflush(stdout);
+    tell_where(message);
+    fflush(stderr);
 }
 
 void stack_check_failed() {

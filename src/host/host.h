@@ -23,6 +23,9 @@ extern u32 rnd_seed;
 [[noreturn]] void host_fatal_code(int code, char const* file, int line, va_list ap);
 // Ends the process with exit code 1 after reporting a message that has no code.
 [[noreturn]] void host_fatal_text(char const* text);
+// Tells the person reading where the run is, with `message`, without ending it: a failed
+// assert's position (Linux: on standard error; Windows shows nothing more).
+void host_note_where(char const* message);
 // Ends the process with `code`; output written so far is delivered first.
 [[noreturn]] void host_exit(int code);
 

@@ -16,6 +16,9 @@ enum { TEMPLATE_MAX = 128 };
 
 void host_exit(int code) { ExitProcess((UINT)code); }
 
+// kavo-win's reports are its message boxes, exactly as they are; there is no second channel.
+void host_note_where(char const*) {}
+
 [[noreturn]] static void report(char const* text) {
     MessageBoxA(nullptr, text, TITLE, MB_TOPMOST | MB_ICONERROR);
     ExitProcess(1);

@@ -6,6 +6,7 @@
 #include "../compiler/builder.h"
 #include "../core/scopes.h"
 #include "../host/host.h"
+#include "../messages/messages.h"
 #include "trace.h"
 
 int RETURN;
@@ -143,6 +144,11 @@ struct call_s {
 
 static atom_s* run(list_s* call, int eval_args, call_s* ready);
 
+// For error reports: the call whose lookup or built-in runs now, and how many levels the
+// calls in last position have released (their functions no longer show in a backtrace).
+static list_s* running;
+static unsigned long long levels_released;
+
 // The value of a bare name that cannot call anything, show anything or mean a method: a
 // variable's value or the literal itself; null when the full call path must decide.
 static atom_s* plain_value(list_s* cell) {
@@ -197,7 +203,7 @@ enum call_kind { CALL_VALUE, CALL_EXTERN, CALL_FUNCTION };
 
 // What a prepared call names, decided in this order: a visible variable (`value` is its
 // value), an atom that is no function (`value` is the atom), a built-in, a program function.
-static call_kind call_classify(list_s* call, call_s& c, atom_s*& value) {
+__attribute__((always_inline)) inline call_kind call_classify(list_s* call, call_s& c, atom_s*& value) {
     if (list_s* var = current_scope->find_var(c.func)) {
         Error(call->sub != nullptr, 9, c.func->data);
         value = var_slot(var);
@@ -232,9 +238,9 @@ static void bind(scope_s& scope, atom_s* func, list_s* args) {
 // The blocks of one function are the scopes above its own, so they need no chain of their own.
 struct block_s {
     scope_s scope;
-    atom_s* func;
-    int resume;
+    int kind;  // BLOCK_WITH for a `with` (else an `if`), BLOCK_RESUME when its dialogue got "s"
 };
+enum { BLOCK_WITH = 1, BLOCK_RESUME = 2 };
 static block_s* spare_blocks;  // chained through scope.prev
 
 static void block_enter(atom_s* func, int resume, atom_s* scope_name) {
@@ -248,8 +254,7 @@ static void block_enter(atom_s* func, int resume, atom_s* scope_name) {
     block_s* b = spare_blocks;
     spare_blocks = (block_s*)b->scope.prev;
     b->scope.push(&current_scope, scope_name, 0);
-    b->func = func;
-    b->resume = resume;
+    b->kind = (func == std_atom_with ? BLOCK_WITH : 0) | (resume ? BLOCK_RESUME : 0);
 }
 
 // Pops the innermost block; with a result its call ends as any call does, without one it
@@ -257,7 +262,7 @@ static void block_enter(atom_s* func, int resume, atom_s* scope_name) {
 static void block_leave(atom_s* result) {
     block_s* b = (block_s*)current_scope;
     b->scope.done();
-    if (result) call_end(b->func, b->resume, result);
+    if (result) call_end(b->kind & BLOCK_WITH ? std_atom_with : std_atom_if, b->kind & BLOCK_RESUME, result);
     b->scope.prev = (scope_s*)spare_blocks;
     spare_blocks = b;
 }
@@ -277,6 +282,7 @@ static atom_s* run(list_s* call, int eval_args, call_s* ready) {
     else
         call_prepare(c, call, eval_args);
     atom_s* result = nullptr;
+    running = call;
     call_kind kind = call_classify(call, c, result);
     if (kind != CALL_FUNCTION) {
         if (kind == CALL_EXTERN) result = c.func->handler(c.args, call->sub);
@@ -296,6 +302,7 @@ static atom_s* run(list_s* call, int eval_args, call_s* ready) {
     unsigned long long released = 0;  // exit lines of released levels still to show
     call = c.func->body;
     while (call) {
+        scope.call = call;
         if (call->next) {
             result = run(call, 1, nullptr);
             if (RETURN) break;
@@ -303,6 +310,7 @@ static atom_s* run(list_s* call, int eval_args, call_s* ready) {
             continue;
         }
         call_prepare(c, call, 1);
+        running = call;
         kind = call_classify(call, c, result);
         if (kind == CALL_EXTERN && (c.func == std_atom_if || c.func == std_atom_with)) {
             atom_s* scope_name;
@@ -316,6 +324,7 @@ static atom_s* run(list_s* call, int eval_args, call_s* ready) {
             continue;
         }
         if (kind == CALL_FUNCTION && !is_tracing && !keep) {
+            levels_released += 1 + blocks;
             for (released += 1 + blocks; blocks; blocks--) block_leave(nullptr);
             scope.done();
             owner = c.func;
@@ -342,6 +351,7 @@ static atom_s* run(list_s* call, int eval_args, call_s* ready) {
     RETURN = 0;
     scope.done();
     call_end(owner, owner_resume, result);
+    if (released) levels_released -= released;
     if (is_tracing)
         for (; released; released--) print_exit(result);
     return result;
@@ -386,4 +396,66 @@ void engine_run() {
     list_s run_main = {std_atom_main, nullptr, nullptr};
     engine_run_func(&run_main, 1, 1);
     top.done();
+}
+
+// ---- where the run is ----------------------------------------------------------------------
+
+list_s* engine_at(list_s* cell) {
+    if (!builder_position(cell).file) return cell;
+    running = cell;
+    // kavo.initialize runs the top-level declarations through calls that no file wrote:
+    // its level then shows the declaration at hand.
+    scope_s* s = current_scope;
+    while (s && !s->boundary) s = s->prev;
+    if (s && s->call && !builder_position(s->call).file) s->call = cell;
+    return cell;
+}
+
+int engine_where(char const** file, int* line) {
+    position_s at = builder_position(running);
+    if (!at.file) return 0;
+    *file = at.file;
+    *line = at.line;
+    return 1;
+}
+
+static void put_level(scope_s* s, void (*put)(char const* line)) {
+    position_s at = builder_position(s->call);
+    char const* name = at.func->data;
+    char line[MESSAGE_MAX];
+    if (at.func == std_atom_initialize)
+        text_format(line, sizeof line, "  at start-up, %s:%i", at.file, at.line);
+    else if (name[0] == 'd' && name[1] == 'o' && name[2] == '#')
+        text_format(line, sizeof line, "  in a do block, %s:%i", at.file, at.line);
+    else
+        text_format(line, sizeof line, "  in %s, %s:%i", name, at.file, at.line);
+    put(line);
+}
+
+static int is_level(scope_s* s) { return s->boundary && builder_position(s->call).file; }
+
+void engine_backtrace(void (*put)(char const* line)) {
+    enum { SHOWN_AT_EACH_END = 10 };
+    long long levels = 0;
+    for (scope_s* s = current_scope; s; s = s->prev) levels += is_level(s);
+    long long k = 0;
+    for (scope_s* s = current_scope; s; s = s->prev) {
+        if (!is_level(s)) continue;
+        if (levels <= 2 * SHOWN_AT_EACH_END || k < SHOWN_AT_EACH_END || k >= levels - SHOWN_AT_EACH_END) {
+            put_level(s, put);
+        } else if (k == SHOWN_AT_EACH_END) {
+            char line[MESSAGE_MAX];
+            text_format(line, sizeof line, "  ... %i more levels ...",
+                        (int)(levels - 2 * SHOWN_AT_EACH_END));
+            put(line);
+        }
+        k++;
+    }
+    if (levels_released) {
+        char line[MESSAGE_MAX];
+        int n = levels_released > 0x7FFFFFFF ? 0x7FFFFFFF : (int)levels_released;
+        text_format(line, sizeof line, "  (%i level%s not shown: released by calls in last position)",
+                    n, n == 1 ? "" : "s");
+        put(line);
+    }
 }
