@@ -112,9 +112,11 @@ no_box() { grep -q '^box\.' "$rep" && note "unexpected box '$(field box.text)'";
 
 # ---- the executable -----------------------------------------------------------------------------
 echo "== the executable"
-dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort | tr '\n' ' ')
+# Read whole, not piped into grep -q: an early exit would end objdump by SIGPIPE under pipefail.
+headers=$(x86_64-w64-mingw32-objdump -p "$exe")
+dlls=$(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | sort | tr '\n' ' ')
 [ "$dlls" == "KERNEL32.dll SHELL32.dll USER32.dll " ] || note "imports: $dlls"
-x86_64-w64-mingw32-objdump -p "$exe" | grep -q 'Subsystem.*Windows GUI' || note "not a GUI program"
+grep -q 'Subsystem.*Windows GUI' <<<"$headers" || note "not a GUI program"
 x86_64-w64-mingw32-objdump -f "$exe" | grep -q 'x86-64' || note "not x86_64"
 verdict "imports only kernel32, user32 and shell32; GUI subsystem, x86_64"
 
