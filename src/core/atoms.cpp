@@ -12,7 +12,8 @@ atom_s* atom_table;
 typedef unsigned long long slot_s;
 static slot_s* slots;
 static unsigned slot_mask;  // slot count - 1, a power of two minus one
-static int count;
+static int count;    // every atom
+static int indexed;  // those in the index
 
 static slot_s slot_make(atom_s* a) { return (slot_s)(uintptr_t)a | (slot_s)(a->mix >> 16) << 48; }
 static atom_s* slot_atom(slot_s slot) { return (atom_s*)(uintptr_t)(slot & 0xFFFFFFFFFFFFull); }
@@ -95,11 +96,13 @@ static void* arena_take(int size) {
 #else
     static char* block;
     static int left;
+    static int block_size = 32768;  // doubled up to 4 MiB, where huge pages pay
     size = (size + 7) & ~7;
     if (size > 1024) return new char[size];
     if (size > left) {
-        block = new char[65536];
-        left = 65536;
+        if (block_size < (4 << 20)) block_size *= 2;
+        block = new char[block_size];
+        left = block_size;
     }
     char* p = block;
     block += size;
@@ -120,6 +123,38 @@ static atom_s* link_atom(atom_s* a) {
     return a;
 }
 
+// ---- numbers ----------------------------------------------------------------------------------
+// Numbers are the commonest values a program makes. The atoms of 0 to 4194303, written as
+// decimal text without leading zeros, are kept apart from the index in a table of
+// 4096-number pages, made as they are needed: a counter then finds its numbers in order where
+// the index would scatter them, and the index stays small. Every way to an atom looks there
+// first for such a text, so each text still has exactly one atom.
+
+enum { PAGE_BITS = 12, PAGE = 1 << PAGE_BITS, PAGES = 1024 };
+static atom_s** number_pages[PAGES];
+
+// The table's slot for n (made when missing), or null for a number outside the table.
+static atom_s** number_slot(int n) {
+    if (n < 0 || n >= PAGE * PAGES) return nullptr;
+    atom_s**& page = number_pages[n >> PAGE_BITS];
+    if (!page) {
+        page = new atom_s*[PAGE];
+        for (int i = 0; i < PAGE; i++) page[i] = nullptr;
+    }
+    return &page[n & (PAGE - 1)];
+}
+
+// The number a text is the table's text for, or -1.
+static int table_number(char const* text, int length) {
+    if (length < 1 || length > 7 || (text[0] == '0' && length > 1)) return -1;
+    int n = 0;
+    for (int i = 0; i < length; i++) {
+        if (text[i] < '0' || text[i] > '9') return -1;
+        n = n * 10 + (text[i] - '0');
+    }
+    return n < PAGE * PAGES ? n : -1;
+}
+
 atom_s* atoms_new() {
     atom_s* a = (atom_s*)arena_take(sizeof(atom_s));
     a->init();
@@ -127,6 +162,11 @@ atom_s* atoms_new() {
 }
 
 atom_s* atoms_find(char const* text, int length) {
+    int n = table_number(text, length);
+    if (n >= 0) {
+        atom_s** page = number_pages[n >> PAGE_BITS];
+        return page ? page[n & (PAGE - 1)] : nullptr;
+    }
     return slot_atom(*index_slot(text, length, mix_bytes(text, length)));
 }
 
@@ -134,9 +174,9 @@ atom_s* atoms_find(char const* text) { return atoms_find(text, text_length(text)
 
 atom_s* atoms_find(str_s* string) { return atoms_find(string->data, string->length); }
 
-// Interns a text that is not yet in the table, placing it in `slot`; `give` is a string
-// to take over, or null to copy `text`.
-static atom_s* intern(slot_s* slot, char const* text, int length, unsigned mix, str_s* give) {
+// A new atom for a text that has none yet; `give` is a string to take over, or null to copy
+// `text`. The caller files it in the index or the number table.
+static atom_s* new_atom(char const* text, int length, str_s* give) {
     atom_s* a = (atom_s*)arena_take(sizeof(atom_s));
     if (give) {
         *(str_s*)a = *give;
@@ -147,14 +187,25 @@ static atom_s* intern(slot_s* slot, char const* text, int length, unsigned mix, 
         a->length = a->capacity = length;
         a->hash = str_get_hash(a->data);
     }
-    link_atom(a)->mix = mix;
+    return link_atom(a);
+}
+
+// Interns a text that is not yet in the index, placing it in `slot`.
+static atom_s* intern(slot_s* slot, char const* text, int length, unsigned mix, str_s* give) {
+    atom_s* a = new_atom(text, length, give);
+    a->mix = mix;
+    indexed++;
     *slot = slot_make(a);
     Error(slot_atom(*slot) != a, "An atom's address does not fit the atom index");
-    if ((unsigned)count * 2 > slot_mask + 1) index_grow();
+    if ((unsigned)indexed * 2 > slot_mask + 1) index_grow();
     return a;
 }
 
 static atom_s* add_text(char const* text, int length) {
+    if (atom_s** at = number_slot(table_number(text, length))) {
+        if (!*at) *at = new_atom(text, length, nullptr);
+        return *at;
+    }
     unsigned mix = mix_bytes(text, length);
     slot_s* slot = index_slot(text, length, mix);
     return *slot ? slot_atom(*slot) : intern(slot, text, length, mix, nullptr);
@@ -167,6 +218,13 @@ atom_s* atoms_add(str_s* string) {
     // A byte 0 read into a string ends its text, as it does for every char* caller.
     int length = bytes_before_zero(string->data, string->length);
     if (length != string->length) string->left(length);
+    if (atom_s** at = number_slot(table_number(string->data, string->length))) {
+        if (*at) {
+            string->free();
+            return *at;
+        }
+        return *at = new_atom(nullptr, 0, string);
+    }
     unsigned mix = mix_bytes(string->data, string->length);
     slot_s* slot = index_slot(string->data, string->length, mix);
     if (*slot) {
@@ -181,23 +239,24 @@ atom_s* atoms_add(char c) {
     return atoms_add(text);
 }
 
-// Numbers are the commonest values a program makes, and the same ones recur: the small ones
-// are remembered for good, the others in a table indexed by their low bits.
+// Other numbers are remembered in a small table indexed by their low bits.
 atom_s* atoms_add(int n) {
-    static atom_s* small[1024];
     static struct {
         int n;
         atom_s* atom;
     } recent[4096];
-    if (n >= 0 && n < 1024 && small[n]) return small[n];
+    if (atom_s** at = number_slot(n)) {
+        if (!*at) {
+            char text[12];
+            *at = new_atom(text, text_length(i2s(n, text)), nullptr);
+        }
+        return *at;
+    }
     auto& seen = recent[(unsigned)n & 4095];
     if (seen.atom && seen.n == n) return seen.atom;
     char text[12];
     atom_s* atom = add_text(text, text_length(i2s(n, text)));
-    if (n >= 0 && n < 1024)
-        small[n] = atom;
-    else
-        seen = {n, atom};
+    seen = {n, atom};
     return atom;
 }
 

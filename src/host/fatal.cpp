@@ -3,6 +3,7 @@
 // errors); standard error gets the filled-in message on one line for the person reading it.
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/mman.h>
 
 #include <new>
 
@@ -72,8 +73,17 @@ void stack_check_failed() {
     host_fatal_text("Recursion too deep: the program ran out of stack");
 }
 
+// Blocks of several MiB (the atom index of a big program) are placed on huge-page bounds and
+// offered huge pages, which cut the page faults and TLB misses of touching them at random.
 static void* allocate(size_t size) {
-    void* p = malloc(size ? size : 1);
+    enum : size_t { HUGE = (size_t)2 << 20 };
+    void* p;
+    if (size >= 2 * HUGE) {
+        p = aligned_alloc(HUGE, (size + HUGE - 1) & ~(HUGE - 1));
+        if (p) madvise(p, size, MADV_HUGEPAGE);
+    } else {
+        p = malloc(size ? size : 1);
+    }
     Error(p == nullptr, 5, size > 0x7FFFFFFF ? 0x7FFFFFFF : (int)size);  // the message shows an int
     return p;
 }
