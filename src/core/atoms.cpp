@@ -1,16 +1,18 @@
 // The atom table, its index and the stores that long texts share. The chain from
-// `atom_table` is what walks see; the index is an open-addressing table of atom pointers,
-// kept at most half full, keyed by a hash of the text's bytes: a word-at-a-time mix for short
-// texts, and for long ones a polynomial hash that can be combined from the hashes of the
-// parts, so that cutting and joining long texts costs time in the bytes added, not in the
-// whole text. The key only picks candidates: texts are always compared byte for byte.
+// `atom_table` is what walks see; small numbers have a table of their own, and every other
+// atom is found through an open-addressing index kept at most three quarters full, keyed by
+// a hash of the text's bytes: a word-at-a-time mix for short texts, and for long ones a
+// polynomial hash that can be combined from the hashes of the parts, so that cutting and
+// joining long texts costs time in the bytes added, not in the whole text. The key only
+// picks candidates: texts are always compared byte for byte.
 #include "atoms.h"
 
 #include "../host/host.h"
 #include "lists.h"
 
 atom_s* atom_table;
-static int count;
+static int count;    // every atom
+static int indexed;  // those in the index
 
 static_assert(sizeof(atom_s) <= 64, "a deep recursion makes an atom per level");
 
@@ -125,9 +127,10 @@ void* arena_s::take(long long size, long long align) {
 #else
     if (size > 1024) return align_up(new char[size + align - 1], align);
     if (size > left) {
-        next = next < 65536 ? 65536 : next < (16 << 20) ? next * 2 : next;
-        block = align_up(new char[next + align - 1], align);
-        left = next;
+        next = next < 65536 ? 65536 : next < (4 << 20) ? next * 2 : next;
+        char* fresh = new char[next];
+        block = align_up(fresh, align);
+        left = next - (block - fresh);
     }
     char* p = block;
     block += size;
@@ -178,6 +181,38 @@ static u64 store_range_key(store_s* store, int from, int to) {
     for (; store->hashed < to; store->hashed++)
         store->prefix[store->hashed + 1] = store->prefix[store->hashed] * P + (unsigned char)store->bytes[store->hashed];
     return store->prefix[to] - store->prefix[from] * pw(to - from);
+}
+
+// ---- numbers ----------------------------------------------------------------------------------
+// Numbers are the commonest values a program makes. The atoms of 0 to 4194303, written as
+// decimal text without leading zeros, are kept apart from the index in a table of
+// 4096-number pages, made as they are needed: a counter then finds its numbers in order where
+// the index would scatter them, and the index stays small. Every way to an atom looks there
+// first for such a text, so each text still has exactly one atom.
+
+enum { PAGE_BITS = 12, PAGE = 1 << PAGE_BITS, PAGES = 1024 };
+static atom_s** number_pages[PAGES];
+
+// The table's slot for n (made when missing), or null for a number outside the table.
+static atom_s** number_slot(int n) {
+    if (n < 0 || n >= PAGE * PAGES) return nullptr;
+    atom_s**& page = number_pages[n >> PAGE_BITS];
+    if (!page) {
+        page = new atom_s*[PAGE];
+        for (int i = 0; i < PAGE; i++) page[i] = nullptr;
+    }
+    return &page[n & (PAGE - 1)];
+}
+
+// The number a text is the table's text for, or -1.
+static int table_number(char const* text, int length) {
+    if (length < 1 || length > 7 || (text[0] == '0' && length > 1)) return -1;
+    int n = 0;
+    for (int i = 0; i < length; i++) {
+        if (text[i] < '0' || text[i] > '9') return -1;
+        n = n * 10 + (text[i] - '0');
+    }
+    return n < PAGE * PAGES ? n : -1;
 }
 
 // ---- comparing --------------------------------------------------------------------------------
@@ -278,8 +313,8 @@ static slot_s* index_slot(char const* text, int length, u64 key, unsigned mix) {
     return index_slot(key, mix, length, [&](atom_s* a) { return same_bytes(a->data, text, length); });
 }
 
-// A new atom for a text not yet in the table, placed in `slot`; the caller gives it its text.
-static atom_s* atom_make(slot_s* slot, u64 key, unsigned mix) {
+// A new atom, newest in the chain; the caller gives it its text and files it.
+static atom_s* atom_link(u64 key, unsigned mix) {
     atom_s* a = (atom_s*)atom_arena.take(sizeof(atom_s), 64);
     a->params = nullptr;
     a->body = nullptr;
@@ -290,9 +325,16 @@ static atom_s* atom_make(slot_s* slot, u64 key, unsigned mix) {
     a->next = atom_table;
     atom_table = a;
     count++;
+    return a;
+}
+
+// A new atom for a text not yet in the index, placed in `slot`.
+static atom_s* atom_make(slot_s* slot, u64 key, unsigned mix) {
+    atom_s* a = atom_link(key, mix);
+    indexed++;
     *slot = slot_make(a);
     Error(slot_atom(*slot) != a, "An atom's address does not fit the atom index");
-    if ((unsigned long long)count * 4 > (slot_mask + 1ull) * 3) index_grow();
+    if ((unsigned long long)indexed * 4 > (slot_mask + 1ull) * 3) index_grow();
     return a;
 }
 
@@ -313,21 +355,18 @@ static void atom_copy_text(atom_s* a, char const* text, int length) {
 // ---- the table ----------------------------------------------------------------------------------
 
 atom_s* atoms_new() {
-    atom_s* a = (atom_s*)atom_arena.take(sizeof(atom_s), 64);
+    u64 key = text_key("", 0);
+    atom_s* a = atom_link(key, mix_of(key));
     a->init();
-    a->params = nullptr;
-    a->body = nullptr;
-    a->flags = 0;
-    a->global = nullptr;
-    a->key = text_key("", 0);
-    a->mix = mix_of(a->key);
-    a->next = atom_table;
-    atom_table = a;
-    count++;
     return a;
 }
 
 atom_s* atoms_find(char const* text, int length) {
+    int n = table_number(text, length);
+    if (n >= 0) {
+        atom_s** page = number_pages[n >> PAGE_BITS];
+        return page ? page[n & (PAGE - 1)] : nullptr;
+    }
     u64 key = text_key(text, length);
     return slot_atom(*index_slot(text, length, key, mix_of(key)));
 }
@@ -336,7 +375,16 @@ atom_s* atoms_find(char const* text) { return atoms_find(text, text_length(text)
 
 atom_s* atoms_find(str_s* string) { return atoms_find(string->data, string->length); }
 
+// A number of the table's, not yet an atom.
+static atom_s* number_atom(atom_s** at, char const* text, int length) {
+    u64 key = short_key(text, length);
+    *at = atom_link(key, mix_of(key));
+    atom_copy_text(*at, text, length);
+    return *at;
+}
+
 static atom_s* add_text(char const* text, int length) {
+    if (atom_s** at = number_slot(table_number(text, length))) return *at ? *at : number_atom(at, text, length);
     u64 key = text_key(text, length);
     unsigned mix = mix_of(key);
     slot_s* slot = index_slot(text, length, key, mix);
@@ -368,23 +416,18 @@ atom_s* atoms_add(char c) {
     return known;
 }
 
-// Numbers are the commonest values a program makes, and the same ones recur: the small ones
-// are remembered for good, the others in a table indexed by their low bits.
+// Other numbers are remembered in a small table indexed by their low bits.
 atom_s* atoms_add(int n) {
-    static atom_s* small[1024];
     static struct {
         int n;
         atom_s* atom;
     } recent[4096];
-    if (n >= 0 && n < 1024 && small[n]) return small[n];
+    char text[12];
+    if (atom_s** at = number_slot(n)) return *at ? *at : number_atom(at, text, text_length(i2s(n, text)));
     auto& seen = recent[(unsigned)n & 4095];
     if (seen.atom && seen.n == n) return seen.atom;
-    char text[12];
     atom_s* atom = add_text(text, text_length(i2s(n, text)));
-    if (n >= 0 && n < 1024)
-        small[n] = atom;
-    else
-        seen = {n, atom};
+    seen = {n, atom};
     return atom;
 }
 

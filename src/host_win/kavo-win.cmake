@@ -2,8 +2,9 @@
 # linked against kernel32, user32 and shell32 alone (no C runtime). Cross-built with MinGW-w64:
 #   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 #   cmake --build build-win
-# The resource script (string table of the error templates, icon 101) is generated at build
-# time by make_resources, a tool built for the build machine from src/messages itself.
+# The resource script (string table of the error templates, icon 101, the version block with
+# the project's version) is generated at build time by make_resources, a tool built for the
+# build machine from src/messages itself.
 enable_language(RC)
 
 set(KAVO_WIN_DIR ${CMAKE_CURRENT_LIST_DIR})
@@ -29,8 +30,8 @@ set(KAVO_RC ${CMAKE_CURRENT_BINARY_DIR}/kavo-win.rc)
 set(KAVO_ICO ${CMAKE_CURRENT_BINARY_DIR}/kavo.ico)
 add_custom_command(
   OUTPUT ${KAVO_RC} ${KAVO_ICO}
-  COMMAND ${KAVO_RESGEN} ${KAVO_RC} ${KAVO_ICO}
-  DEPENDS ${KAVO_RESGEN}
+  COMMAND ${KAVO_RESGEN} ${KAVO_RC} ${KAVO_ICO} ${PROJECT_VERSION}
+  DEPENDS ${KAVO_RESGEN} ${CMAKE_SOURCE_DIR}/CMakeLists.txt
   COMMENT "Generating the string table and icon of kavo-win")
 
 # ---- the program ----------------------------------------------------------------------------

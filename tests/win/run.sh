@@ -112,9 +112,11 @@ no_box() { grep -q '^box\.' "$rep" && note "unexpected box '$(field box.text)'";
 
 # ---- the executable -----------------------------------------------------------------------------
 echo "== the executable"
-dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort | tr '\n' ' ')
+# Read whole, not piped into grep -q: an early exit would end objdump by SIGPIPE under pipefail.
+headers=$(x86_64-w64-mingw32-objdump -p "$exe")
+dlls=$(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | sort | tr '\n' ' ')
 [ "$dlls" == "KERNEL32.dll SHELL32.dll USER32.dll " ] || note "imports: $dlls"
-x86_64-w64-mingw32-objdump -p "$exe" | grep -q 'Subsystem.*Windows GUI' || note "not a GUI program"
+grep -q 'Subsystem.*Windows GUI' <<<"$headers" || note "not a GUI program"
 x86_64-w64-mingw32-objdump -f "$exe" | grep -q 'x86-64' || note "not x86_64"
 verdict "imports only kernel32, user32 and shell32; GUI subsystem, x86_64"
 
@@ -130,6 +132,17 @@ while IFS= read -r t; do
 done <<<"$templates"
 grep -q '^101 14 /\* RT_GROUP_ICON \*/' <<<"$resources" || note "no icon group 101"
 verdict "string table 1..27 holds the error templates; icon group 101"
+
+# The version block and the zip carry the project's version.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+grep -Eq "^ FILEVERSION ${version//./, }, 0$" <<<"$resources" || note "no FILEVERSION $version"
+grep -Fq "VALUE \"ProductVersion\", \"$version\"" <<<"$resources" || note "no ProductVersion $version"
+(cd "$build" && cpack -G ZIP -B "$build/package" >/dev/null) || note "cpack failed"
+zip=$(cmake -E tar tf "$build/package/kavo-$version-win64.zip" 2>/dev/null | sed 's|^[^/]*/||')
+for f in kavo-win.exe README.md guide.md examples/modules/lib/text.kavo; do
+  grep -Fxq "$f" <<<"$zip" || note "the zip lacks $f"
+done
+verdict "version $version in VERSIONINFO; kavo-$version-win64.zip holds program, README, guide, examples"
 
 # ---- the Windows host layer ---------------------------------------------------------------------
 echo "== the Windows host layer"

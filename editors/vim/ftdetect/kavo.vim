@@ -1,0 +1,2 @@
+" kavo source files
+autocmd BufRead,BufNewFile *.kavo setfiletype kavo
