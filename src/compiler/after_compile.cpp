@@ -106,7 +106,7 @@ void after_compile_check_body(list_s* calls) {
 void after_compile_work() {
     for (atom_s* atom = atom_table; atom; atom = atom->next) {
         if (atom->flag(AI_EXTERN)) continue;
-        for (list_s* p = atom->params; p; p = p->next) Error(p->atom->flag(AI_FUNCTION), 1, p->atom->c_str());
+        for (list_s* p = atom->params; p; p = p->next) Error(p->atom->flag(AI_FUNCTION), 1, p->atom);
         after_compile_check_body(atom->body);
     }
 }

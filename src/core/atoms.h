@@ -58,6 +58,9 @@ struct atom_s : str_s {
     char const* terminate();
 };
 
+// An atom given to Error() fills its message's %s with the atom's text.
+inline char const* message_arg(atom_s* a) { return a->c_str(); }
+
 extern atom_s* atom_table;
 
 atom_s* atoms_new();

@@ -28,7 +28,7 @@ void scope_s::done() {
 }
 
 atom_s* scope_s::new_var(atom_s* name, atom_s* value) {
-    Error(get_var(name) != nullptr, 24, name->c_str());
+    Error(get_var(name) != nullptr, 24, name);
     list_s* cell = list_push(&vars, name);
     name->set_flag(AI_VARIABLE);
     if (this == &global_scope) name->global = cell;
@@ -52,6 +52,6 @@ list_s* scope_s::find_var(atom_s* name) {
 
 atom_s** scope_s::var_value(atom_s* name) {
     list_s* cell = find_var(name);
-    Error(cell == nullptr, 23, name->c_str());
+    Error(cell == nullptr, 23, name);
     return &var_slot(cell);
 }

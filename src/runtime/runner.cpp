@@ -205,12 +205,12 @@ enum call_kind { CALL_VALUE, CALL_EXTERN, CALL_FUNCTION };
 // value), an atom that is no function (`value` is the atom), a built-in, a program function.
 __attribute__((always_inline)) inline call_kind call_classify(list_s* call, call_s& c, atom_s*& value) {
     if (list_s* var = current_scope->find_var(c.func)) {
-        Error(call->sub != nullptr, 9, c.func->c_str());
+        Error(call->sub != nullptr, 9, c.func);
         value = var_slot(var);
         return CALL_VALUE;
     }
     if (c.func->notflag(AI_FUNCTION)) {
-        Error(call->sub != nullptr, 10, c.func->c_str());
+        Error(call->sub != nullptr, 10, c.func);
         value = c.func;
         return CALL_VALUE;
     }
@@ -227,7 +227,7 @@ static void call_end(atom_s* func, int resume, atom_s* result) {
 static void bind(scope_s& scope, atom_s* func, list_s* args) {
     scope.push(&current_scope, std_atom_null, 1);
     int wanted = list_length(func->params);
-    Error(list_length(args) < wanted, 26, func->c_str(), wanted);
+    Error(list_length(args) < wanted, 26, func, wanted);
     list_s* value = args;
     for (list_s* p = func->params; p; p = p->next, value = value->next)
         scope.new_var(p->atom, value->atom);
@@ -421,7 +421,7 @@ int engine_where(char const** file, int* line) {
 
 static void put_level(scope_s* s, void (*put)(char const* line)) {
     position_s at = builder_position(s->call);
-    char const* name = at.func->data;
+    char const* name = at.func->c_str();
     char line[MESSAGE_MAX];
     if (at.func == std_atom_initialize)
         text_format(line, sizeof line, "  at start-up, %s:%i", at.file, at.line);
