@@ -265,7 +265,7 @@ static int same_atom_bytes(char const* x, char const* y, int n) {
 // A slot holds an atom's address, which is a multiple of 64 below 2^47, in its low 41 bits
 // and the low 23 bits of the atom's mix above them, so a probe that misses rarely touches an
 // atom. A text's home slot is picked by the top bits of the mix, so that growing the index
-// keeps the slots' order and writes the larger table from front to back.
+// reads the old slots in order and writes the larger table from front to back, near enough.
 typedef unsigned long long slot_s;
 static slot_s* slots;
 static int slot_bits;  // the index has 2^slot_bits slots
@@ -520,7 +520,6 @@ atom_s* atoms_join(list_s* values) {
         store_s* store = store_new(room > 0x7FFFFF00 ? length : (int)room);
         joined->data = store->bytes;
         joined->capacity = store->room;
-        joined->length = 0;
     }
     char* at = joined->data + (rest == values ? 0 : first->length);
     for (list_s* v = rest; v; v = v->next) {
