@@ -104,33 +104,22 @@ static unsigned mix_of(u64 h) {
 // ---- memory -----------------------------------------------------------------------------------
 
 // Atoms and texts are never freed, so they are carved out of blocks instead of costing an
-// allocation each. Blocks double from 64 KiB up to 4 MiB: a small program stays small, and
-// a large one asks the host for few large blocks, which it may back with huge pages. The
-// sanitizer build gives every piece its own allocation, so that it can see each one.
-namespace {
-struct arena_s {
-    char* block;
-    long long left;
-    long long next;  // the size of the next block
-    void* take(long long size, long long align);
-};
-}  // namespace
-
-static char* align_up(char* p, long long align) {
-    return (char*)(((uintptr_t)p + (uintptr_t)align - 1) & ~(uintptr_t)(align - 1));
-}
-
-void* arena_s::take(long long size, long long align) {
-    size = (size + align - 1) & ~(align - 1);
+// allocation each: an atom and the short text made with it lie side by side. Blocks double
+// from 64 KiB up to 4 MiB: a small program stays small, and a large one asks the host for
+// few large blocks, which it may back with huge pages. The sanitizer build gives every piece
+// its own allocation, so that it can see each one.
+static void* arena_take(long long size) {
 #if defined(__SANITIZE_ADDRESS__)
-    return align_up(new char[size + align - 1], align);
+    return new char[size];
 #else
-    if (size > 1024) return align_up(new char[size + align - 1], align);
+    static char* block;
+    static long long left, next = 32768;
+    size = (size + 7) & ~7;
+    if (size > 1024) return new char[size];
     if (size > left) {
-        next = next < 65536 ? 65536 : next < (4 << 20) ? next * 2 : next;
-        char* fresh = new char[next];
-        block = align_up(fresh, align);
-        left = next - (block - fresh);
+        if (next < (4 << 20)) next *= 2;
+        block = new char[next];
+        left = next;
     }
     char* p = block;
     block += size;
@@ -138,10 +127,6 @@ void* arena_s::take(long long size, long long align) {
     return p;
 #endif
 }
-
-static arena_s text_arena, atom_arena;  // atoms start on a 64-byte line of their own
-
-static void* arena_take(long long size) { return text_arena.take(size, 8); }
 
 // A store: `room` bytes (and one for the NUL after the newest text) with this record behind
 // them, so that an atom finds it from its `data + capacity`. Bytes below `used` never change.
@@ -262,8 +247,8 @@ static int same_atom_bytes(char const* x, char const* y, int n) {
 
 // ---- the index --------------------------------------------------------------------------------
 
-// A slot holds an atom's address, which is a multiple of 64 below 2^47, in its low 41 bits
-// and the low 23 bits of the atom's mix above them, so a probe that misses rarely touches an
+// A slot holds an atom's address, which is a multiple of 8 below 2^47, in its low 44 bits
+// and the low 20 bits of the atom's mix above them, so a probe that misses rarely touches an
 // atom. A text's home slot is picked by the top bits of the mix, so that growing the index
 // reads the old slots in order and writes the larger table from front to back, near enough.
 typedef unsigned long long slot_s;
@@ -271,9 +256,9 @@ static slot_s* slots;
 static int slot_bits;  // the index has 2^slot_bits slots
 static unsigned slot_mask;
 
-static slot_s slot_make(atom_s* a) { return (slot_s)(uintptr_t)a >> 6 | (slot_s)(a->mix & 0x7FFFFF) << 41; }
-static atom_s* slot_atom(slot_s slot) { return (atom_s*)(uintptr_t)((slot & ((1ull << 41) - 1)) << 6); }
-static int slot_may_hold(slot_s slot, unsigned mix) { return (slot >> 41) == (mix & 0x7FFFFF); }
+static slot_s slot_make(atom_s* a) { return (slot_s)(uintptr_t)a >> 3 | (slot_s)(a->mix & 0xFFFFF) << 44; }
+static atom_s* slot_atom(slot_s slot) { return (atom_s*)(uintptr_t)((slot & ((1ull << 44) - 1)) << 3); }
+static int slot_may_hold(slot_s slot, unsigned mix) { return (slot >> 44) == (mix & 0xFFFFF); }
 static unsigned slot_home(unsigned mix) { return mix >> (32 - slot_bits); }
 
 static void index_grow() {
@@ -315,7 +300,7 @@ static slot_s* index_slot(char const* text, int length, u64 key, unsigned mix) {
 
 // A new atom, newest in the chain; the caller gives it its text and files it.
 static atom_s* atom_link(u64 key, unsigned mix) {
-    atom_s* a = (atom_s*)atom_arena.take(sizeof(atom_s), 64);
+    atom_s* a = (atom_s*)arena_take(sizeof(atom_s));
     a->params = nullptr;
     a->body = nullptr;
     a->flags = 0;
@@ -479,23 +464,19 @@ static int grows_in_place(atom_s* a, int extra) {
 }
 
 atom_s* atoms_join(list_s* values) {
-    while (values && values->atom->length == 0) values = values->next;
-    if (!values) return add_text("", 0);
-    atom_s* first = values->atom;
+    // A short text is joined on the stack as it is measured, and found or copied from there.
+    char text[ATOM_LONG];
     long long total = 0;
-    for (list_s* v = values; v; v = v->next) total += v->atom->length;
+    for (list_s* v = values; v; v = v->next) {
+        if (total + v->atom->length < ATOM_LONG) text_copy(text + total, v->atom->data, v->atom->length);
+        total += v->atom->length;
+    }
+    if (total < ATOM_LONG) return add_text(text, (int)total);
+    while (values->atom->length == 0) values = values->next;
+    atom_s* first = values->atom;
     if (total == first->length) return first;
     Error(total > 0x7FFFFF00, 5, -1);  // as str_s growth reports a length past an int
     int length = (int)total;
-    if (length < ATOM_LONG) {
-        char text[ATOM_LONG];
-        int at = 0;
-        for (list_s* v = values; v; v = v->next) {
-            text_copy(text + at, v->atom->data, v->atom->length);
-            at += v->atom->length;
-        }
-        return add_text(text, length);
-    }
 
     u64 key = poly_key(first);
     for (list_s* v = values->next; v; v = v->next) key = key * pw(v->atom->length) + poly_key(v->atom);
