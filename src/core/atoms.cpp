@@ -51,13 +51,13 @@ static atom_s** index_slot(char const* text, int length, unsigned mix) {
 
 // Atoms and the texts copied into them are never freed, so they are carved out of large
 // blocks instead of costing two allocations each (the sanitizer build keeps them apart).
-static void* arena_take(int size) {
+static void* arena_take(size_t size) {
 #if defined(__SANITIZE_ADDRESS__)
     return new char[size];
 #else
     static char* block;
-    static int left;
-    size = (size + 15) & ~15;
+    static size_t left;
+    size = (size + 15) & ~(size_t)15;
     if (size > 1024) return new char[size];
     if (size > left) {
         block = new char[65536];
@@ -104,7 +104,7 @@ static atom_s* intern(atom_s** slot, char const* text, int length, unsigned mix,
     if (give) {
         *(str_s*)a = *give;
     } else {
-        a->data = (char*)arena_take(length + 1);
+        a->data = (char*)arena_take((size_t)length + 1);  // length may be STR_MAX
         text_copy(a->data, text, length);
         a->data[length] = 0;
         a->length = a->capacity = length;

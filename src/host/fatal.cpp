@@ -51,7 +51,7 @@ void stack_check_failed() {
 
 static void* allocate(size_t size) {
     void* p = malloc(size ? size : 1);
-    Error(p == nullptr, 5, size > 0x7FFFFFFF ? 0x7FFFFFFF : (int)size);  // the message shows an int
+    Error(p == nullptr, 5, error_size(size));
     return p;
 }
 

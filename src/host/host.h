@@ -46,6 +46,9 @@ inline void Error(int cond, int code, Args... args) {
     if (__builtin_expect(cond != 0, 0)) error_raise(code, args...);
 }
 
+// Error 5 names the bytes asked for in an int; a larger size is shown as the largest int.
+inline int error_size(size_t size) { return size > 0x7FFFFFFF ? 0x7FFFFFFF : (int)size; }
+
 // ---- native stack -------------------------------------------------------------------------
 // The runner runs on a stack the host makes large; recursive routines call stack_check()
 // so that a program recursing past it ends with a fatal error instead of a crash.
