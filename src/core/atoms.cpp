@@ -52,7 +52,7 @@ static atom_s** index_slot(char const* text, int length, unsigned mix) {
 // Atoms and the texts copied into them are never freed, so they are carved out of large
 // blocks instead of costing two allocations each (the sanitizer build keeps them apart).
 static void* arena_take(size_t size) {
-#if defined(__SANITIZE_ADDRESS__)
+#if KAVO_ASAN
     return new char[size];
 #else
     static char* block;

@@ -4,11 +4,7 @@
 #include "../host/host.h"
 #include "atoms.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define KAVO_CELL_POOL 0  // let the sanitizer see every cell's lifetime
-#else
-#define KAVO_CELL_POOL 1
-#endif
+#define KAVO_CELL_POOL !KAVO_ASAN  // the sanitizer sees every cell's lifetime
 
 static list_s* spare;  // freed cells, chained through `next`
 

@@ -10,6 +10,19 @@
 #include <stddef.h>
 #include <stdint.h>
 
+// 1 in the sanitizer build: allocations are then left apart (no arena, no cell pool) so that
+// AddressSanitizer sees each one. GCC and Clang announce the sanitizer differently.
+#if defined(__SANITIZE_ADDRESS__)
+#define KAVO_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KAVO_ASAN 1
+#endif
+#endif
+#ifndef KAVO_ASAN
+#define KAVO_ASAN 0
+#endif
+
 typedef unsigned int u32;
 typedef intptr_t file_handle;
 
