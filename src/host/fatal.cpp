@@ -3,6 +3,7 @@
 // errors); standard error gets the filled-in message on one line for the person reading it.
 #include <stdio.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <new>
 
@@ -17,6 +18,9 @@ static char const TITLE[] = "[ kavo ] error";
 void host_exit(int code) {
     fflush(stdout);
     fflush(stderr);
+#ifdef KAVO_FUZZ
+    _exit(code);  // the exit handlers cost a short fuzzing run a sixth of its time
+#endif
     exit(code);
 }
 
