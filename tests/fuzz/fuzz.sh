@@ -82,11 +82,14 @@ grep -E "^(run_time|execs_done|execs_per_sec|corpus_count|saved_crashes|saved_ha
 echo "== minimizing"
 mkdir -p "$work/minimized/crashes" "$work/minimized/hangs"
 cd "$work/run"
+# Hangs are runaways as a rule, and each takes minutes to minimize: the first five show them.
 for kind in crashes hangs; do
-  flag=""
+  flag="" count=0
   [ $kind = hangs ] && flag="-H"
   for input in "$work/findings/default/$kind"/id:*; do
     [ -e "$input" ] || continue
+    count=$((count + 1))
+    [ $kind = hangs ] && [ $count -gt 5 ] && break
     afl-tmin $flag -i "$input" -o "$work/minimized/$kind/$(basename "$input" | cut -d, -f1 | tr : _).kavo" \
       -f main.kavo -t 500 -m none -- "$target" >/dev/null 2>&1 || true
   done

@@ -29,7 +29,7 @@ failed=0
 for input in "${inputs[@]}"; do
   rm -rf "$work/run" && mkdir "$work/run"
   cp "$input" "$work/run/main.kavo"
-  (cd "$work/run" && timeout -s KILL "$limit" "$kavo" </dev/null >/dev/null 2>"$work/err")
+  { (cd "$work/run" && timeout -s KILL "$limit" "$kavo" </dev/null >/dev/null 2>"$work/err"); } 2>/dev/null
   code=$?
   reason=""
   if [ $code -eq 137 ]; then
