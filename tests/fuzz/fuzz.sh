@@ -38,8 +38,8 @@ echo "== building (log: build.log)"
 target=$work/build-afl/kavo_fuzz
 
 # AFL++ sees a sanitizer report as a crash only when the sanitizer aborts. An allocation above
-# 512 MB fails (error 5), so that an input doubling a text cannot take the machine's memory.
-export ASAN_OPTIONS=abort_on_error=1:symbolize=0:detect_leaks=0:malloc_context_size=0:allocator_may_return_null=1:max_allocation_size_mb=512
+# 256 MB fails (error 5), so that an input doubling a text cannot take the machine's memory.
+export ASAN_OPTIONS=abort_on_error=1:symbolize=0:detect_leaks=0:malloc_context_size=0:allocator_may_return_null=1:max_allocation_size_mb=256
 export UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:symbolize=0
 export AFL_SKIP_CPUFREQ=1 AFL_I_DONT_CARE_ABOUT_MISSING_CRASHES=1 AFL_NO_UI=1 AFL_ALLOW_TMP=1
 

@@ -11,7 +11,7 @@ limit=$2
 shift 2
 
 # A sanitizer report exits with 86, which no kavo program can.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0:exitcode=86:allocator_may_return_null=1:max_allocation_size_mb=512"
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0:exitcode=86:allocator_may_return_null=1:max_allocation_size_mb=256"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}halt_on_error=1:exitcode=86:print_stacktrace=1"
 
 inputs=()
@@ -37,8 +37,10 @@ for input in "${inputs[@]}"; do
   elif [ $code -ne 0 ] && [ $code -ne 1 ] && [ $code -ne 3 ]; then
     reason="exit code $code"
   fi
-  if grep -qE "Sanitizer|runtime error:" "$work/err"; then
-    reason="${reason:+$reason, }sanitizer report: $(grep -m1 -E "Sanitizer|runtime error:" "$work/err")"
+  # A refused allocation is only a warning; an error report is what fails.
+  report="ERROR: [A-Za-z]+Sanitizer|runtime error:"
+  if grep -qE "$report" "$work/err"; then
+    reason="${reason:+$reason, }sanitizer report: $(grep -m1 -E "$report" "$work/err")"
   fi
   if [ -n "$reason" ]; then
     echo "FAIL $input: $reason"
