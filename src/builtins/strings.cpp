@@ -6,7 +6,8 @@
 
 atom_s* kavo_concat(list_s* args, list_s*) {
     // Joined on the stack when short: an existing atom then costs no allocation at all.
-    int n = 0;
+    // The total is counted in 64 bits; reserve() refuses one past the longest text.
+    long long n = 0;
     for (list_s* v = args; v; v = v->next) n += v->atom->length;
     if (n < 256) {
         char text[256];

@@ -90,14 +90,14 @@ static slot_s* index_slot(char const* text, int length, unsigned mix) {
 
 // Atoms and the texts copied into them are never freed, so they are carved out of large
 // blocks instead of costing two allocations each (the sanitizer build keeps them apart).
-static void* arena_take(int size) {
-#if defined(__SANITIZE_ADDRESS__)
+static void* arena_take(size_t size) {
+#if KAVO_ASAN
     return new char[size];
 #else
     static char* block;
-    static int left;
-    static int block_size = 32768;  // doubled up to 4 MiB, where huge pages pay
-    size = (size + 7) & ~7;
+    static size_t left;
+    static size_t block_size = 32768;  // doubled up to 4 MiB, where huge pages pay
+    size = (size + 7) & ~(size_t)7;
     if (size > 1024) return new char[size];
     if (size > left) {
         if (block_size < (4 << 20)) block_size *= 2;
@@ -181,7 +181,7 @@ static atom_s* new_atom(char const* text, int length, str_s* give) {
     if (give) {
         *(str_s*)a = *give;
     } else {
-        a->data = (char*)arena_take(length + 1);
+        a->data = (char*)arena_take((size_t)length + 1);  // length may be STR_MAX
         text_copy(a->data, text, length);
         a->data[length] = 0;
         a->length = a->capacity = length;

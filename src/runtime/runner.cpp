@@ -26,14 +26,16 @@ static atom_s* find_method(atom_s* object, atom_s* name) {
     entry& e = cache[(((uintptr_t)object >> 4) ^ ((uintptr_t)name >> 3)) & 511];
     if (e.object == object && e.name == name && (e.method || e.defined == functions_defined))
         return e.method;
-    int n = object->length + 1 + name->length;
+    long long n = (long long)object->length + 1 + name->length;
     atom_s* method;
-    if (n < 256) {
+    if (n > STR_MAX) {
+        method = nullptr;  // no text, so no function, is that long
+    } else if (n < 256) {
         char text[256];
         text_copy(text, object->data, object->length);
         text[object->length] = '.';
         text_copy(text + object->length + 1, name->data, name->length);
-        method = atoms_find(text, n);
+        method = atoms_find(text, (int)n);
     } else {
         str_s text;
         text.init(object->data).concat(".").concat(name->data);

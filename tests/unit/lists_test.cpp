@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "host/host.h"
 #include "unit.h"
 
 namespace {
@@ -104,7 +105,7 @@ std::set<list_s*> allocate_cells(size_t n, list_s** keep) {
 }
 
 TEST(ListOwnership, FreeReleasesEveryLevelAndNoAtom) {
-#if defined(__SANITIZE_ADDRESS__)
+#if KAVO_ASAN
     GTEST_SKIP() << "the sanitizer build does not recycle cells; it checks frees itself";
 #endif
     std::string stem = fresh_text("owned");
@@ -146,7 +147,7 @@ TEST(ListOwnership, FreeReleasesEveryLevelAndNoAtom) {
 }
 
 TEST(ListOwnership, NullingSubListsLeavesThemToTheirOwner) {
-#if defined(__SANITIZE_ADDRESS__)
+#if KAVO_ASAN
     GTEST_SKIP() << "the sanitizer build does not recycle cells; it checks frees itself";
 #endif
     list_s* top = nullptr;
