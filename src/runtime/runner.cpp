@@ -73,7 +73,7 @@ static chunk_s* chunk;
 static list_s* value_top;  // the next free cell of `chunk`
 static list_s* value_end;
 
-#if defined(__SANITIZE_ADDRESS__)
+#if KAVO_ASAN
 extern "C" void __asan_poison_memory_region(void const volatile* p, decltype(sizeof 0) size);
 extern "C" void __asan_unpoison_memory_region(void const volatile* p, decltype(sizeof 0) size);
 #define VALUES_POISON(from, to) __asan_poison_memory_region(from, (char*)(to) - (char*)(from))

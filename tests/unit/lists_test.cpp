@@ -106,7 +106,7 @@ std::set<list_s*> allocate_cells(size_t n, list_s** keep) {
 
 TEST(ListOwnership, FreeReleasesEveryLevelAndNoAtom) {
 #if KAVO_ASAN
-    GTEST_SKIP() << "the sanitizer build does not recycle cells; it checks frees itself";
+    GTEST_SKIP() << "the sanitizer build holds freed cells back before reuse; it checks frees itself";
 #endif
     std::string stem = fresh_text("owned");
     std::vector<std::string> names;
@@ -148,7 +148,7 @@ TEST(ListOwnership, FreeReleasesEveryLevelAndNoAtom) {
 
 TEST(ListOwnership, NullingSubListsLeavesThemToTheirOwner) {
 #if KAVO_ASAN
-    GTEST_SKIP() << "the sanitizer build does not recycle cells; it checks frees itself";
+    GTEST_SKIP() << "the sanitizer build holds freed cells back before reuse; it checks frees itself";
 #endif
     list_s* top = nullptr;
     list_s* a = list_add(&top, "top.a");
