@@ -153,7 +153,7 @@ static unsigned long long levels_released;
 
 // The value of a bare name that cannot call anything, show anything or mean a method: a
 // variable's value or the literal itself; null when the full call path must decide.
-static atom_s* plain_value(list_s* cell) {
+__attribute__((always_inline)) inline atom_s* plain_value(list_s* cell) {
     atom_s* atom = cell->atom;
     // A block evaluated as a value (the branches of `if`) runs nothing and yields the empty
     // atom; no program can name a variable or method like the block atom.
