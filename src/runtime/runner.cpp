@@ -96,7 +96,7 @@ static void values_grow() {
     value_end = chunk->cells + CHUNK_CELLS;
 }
 
-__attribute__((noinline)) static list_s* values_push(atom_s* atom) {
+__attribute__((always_inline)) inline list_s* values_push(atom_s* atom) {
     if (value_top == value_end) values_grow();
     list_s* cell = value_top++;
     VALUES_UNPOISON(cell);
