@@ -111,7 +111,7 @@ static int in_chunk(list_s* cell) {
     return (uintptr_t)cell - (uintptr_t)chunk->cells < sizeof chunk->cells;
 }
 
-__attribute__((noinline)) static void free_values(list_s* values) {
+static void free_values(list_s* values) {
     if (!values) return;
     while (!in_chunk(values)) {
         VALUES_POISON(chunk->cells, value_top);
