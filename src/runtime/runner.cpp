@@ -228,9 +228,10 @@ static void call_end(atom_s* func, int resume, atom_s* result) {
 // A program function's boundary scope with its parameters bound to the values.
 static void bind(scope_s& scope, atom_s* func, list_s* args) {
     scope.push(&current_scope, std_atom_null, 1);
-    int wanted = list_length(func->params);
-    Error(list_length(args) < wanted, 26, func->data, wanted);
     list_s* value = args;
+    for (list_s* p = func->params; p; p = p->next, value = value->next)
+        if (!value) Error(1, 26, func->data, list_length(func->params));
+    value = args;
     for (list_s* p = func->params; p; p = p->next, value = value->next)
         scope.new_var(p->atom, value->atom);
 }
