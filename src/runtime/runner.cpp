@@ -52,7 +52,7 @@ atom_s* get_func_name(list_s* call) {
     if (atom->data[0] == '.') return atoms_add(atom->data + 1);
     // Inside with(obj, ...) a call of f runs obj.f when that function exists.
     atom_s* object = current_scope->name;
-    if (object && object->length)
+    if (object != std_atom_null && object)
         if (atom_s* method = find_method(object, atom)) return method;
     return atom;
 }
@@ -160,7 +160,7 @@ __attribute__((always_inline)) inline atom_s* plain_value(list_s* cell) {
     if (atom == std_atom_body && atom->notflag(AI_SPY)) return std_atom_null;
     if (cell->sub || (atom->flags & (AI_FUNCTION | AI_SPY)) || atom->data[0] == '.') return nullptr;
     atom_s* object = current_scope->name;
-    if (object && object->length) return nullptr;
+    if (object != std_atom_null && object) return nullptr;
     if (atom->notflag(AI_VARIABLE)) return atom;
     list_s* var = current_scope->find_var(atom);
     return var ? var_slot(var) : atom;
