@@ -143,10 +143,12 @@ atom_s* kavo_assert(list_s* args, list_s*) {
 }
 
 // The written form of a built-in call is counted after compiling; a call made through `call`
-// is counted here, so that no handler ever sees fewer values than it takes.
+// is counted here, so that no handler ever sees fewer values than it takes. `and` and `or`
+// are meant for any number of values, none included (true and the empty atom).
 static void check_count(list_s* cell) {
     atom_s* target = get_func_name(cell);
     if (target->notflag(AI_EXTERN) || current_scope->find_var(target)) return;
+    if (target == std_atom_and || target == std_atom_or) return;
     for (auto& row : ATOM_ARG_RULE) {
         if (*row.atom != target) continue;
         char accepted[32];

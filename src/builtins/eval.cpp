@@ -202,13 +202,14 @@ static int evaluate_pair(char const* p, int* value) {
 }
 
 atom_s* kavo_eval(list_s* args, list_s*) {
-    // The joined text usually fits on the stack; a longer one goes to the heap.
-    int n = 0;
+    // The joined text usually fits on the stack; a longer one goes to the heap, and a total
+    // past the longest text is refused by reserve() before anything is copied.
+    long long n = 0;
     for (list_s* v = args; v; v = v->next) n += v->atom->length;
     char small[256];
     str_s big;
     char* text = small;
-    if (n >= (int)sizeof small) text = big.init().reserve(n).data;
+    if (n >= (long long)sizeof small) text = big.init().reserve(n).data;
     int at = 0;
     for (list_s* v = args; v; v = v->next) {
         text_copy(text + at, v->atom->data, v->atom->length);

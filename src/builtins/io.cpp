@@ -28,10 +28,9 @@ atom_s* kavo_nl(list_s*, list_s*) {
 atom_s* kavo_eol(list_s* args, list_s*) {
     if (!args) return std_atom_EOL;
     int n = s2i(args->atom->c_str());
-    Error(n > 0x3FFFFFF0, 5, n);  // twice n bytes must stay a text length
     str_s text;
     text.init();
-    if (n > 0) text.reserve(2 * n);
+    if (n > 0) text.reserve(2LL * n);  // more than the longest text is error 5 here
     for (int i = 0; i < n; i++) text.concat(std_atom_EOL);
     return atoms_add(&text);
 }

@@ -119,7 +119,10 @@ void load_std_atoms() {
 static atom_s* discard;
 
 atom_s** get_dest(list_s*& args, list_s*& raw_args, int n) {
-    if (list_length(args) <= n) return &discard;
+    // More than n values: count no further than n + 1.
+    list_s* v = args;
+    for (int i = 0; i < n && v; i++) v = v->next;
+    if (!v) return &discard;
     atom_s* name = raw_args->atom;
     args = args->next;
     raw_args = raw_args->next;

@@ -109,7 +109,7 @@ static unsigned mix_of(u64 h) {
 // few large blocks, which it may back with huge pages. The sanitizer build gives every piece
 // its own allocation, so that it can see each one.
 static void* arena_take(long long size) {
-#if defined(__SANITIZE_ADDRESS__)
+#if KAVO_ASAN
     return new char[size];
 #else
     static char* block;
@@ -475,7 +475,7 @@ atom_s* atoms_join(list_s* values) {
     while (values->atom->length == 0) values = values->next;
     atom_s* first = values->atom;
     if (total == first->length) return first;
-    Error(total > 0x7FFFFF00, 5, -1);  // as str_s growth reports a length past an int
+    Error(total > STR_MAX, 5, (int)STR_MAX);  // as str_s growth reports a text past the longest
     int length = (int)total;
 
     u64 key = poly_key(first);
@@ -498,7 +498,7 @@ atom_s* atoms_join(list_s* values) {
     } else {
         // Room for half as much again: a text that keeps growing is copied a few times only.
         long long room = total + total / 2;
-        store_s* store = store_new(room > 0x7FFFFF00 ? length : (int)room);
+        store_s* store = store_new(room > STR_MAX ? length : (int)room);
         joined->data = store->bytes;
         joined->capacity = store->room;
     }

@@ -8,7 +8,7 @@
 // are kept for reuse: newest first normally, for the cache; under the address sanitizer a
 // freed cell is poisoned and waits behind thousands of others, as the sanitizer's own
 // quarantine would make it, so a use after free is still reported.
-#if defined(__SANITIZE_ADDRESS__)
+#if KAVO_ASAN
 extern "C" void __asan_poison_memory_region(void const volatile* p, decltype(sizeof 0) size);
 extern "C" void __asan_unpoison_memory_region(void const volatile* p, decltype(sizeof 0) size);
 enum { CELL_DELAY = 8192 };

@@ -22,7 +22,12 @@ void scope_s::push(scope_s** at, atom_s* scope_name, int is_boundary) {
 void scope_s::done() {
     if (this == &global_scope)
         for (list_s* cell = vars; cell; cell = cell->next) cell->atom->global = nullptr;
-    list_free(list_null_sublists(vars));
+    // The value slots hold atoms, not sub-lists: the cells alone go back, in one pass.
+    for (list_s* cell = vars; cell;) {
+        list_s* next = cell->next;
+        delete cell;
+        cell = next;
+    }
     vars = nullptr;
     *link = prev;
 }

@@ -140,20 +140,16 @@ int rnd() {
 
 // ---- str_s ------------------------------------------------------------------------------------
 
-// The sum of two lengths, or -1 when it would not fit an int (grow then fails cleanly).
-static int checked_sum(int a, int b) {
-    long long sum = (long long)a + b;
-    return sum > 0x7FFFFF00 ? -1 : (int)sum;
-}
-
-// A new buffer of `needed` + 1 bytes that keeps the first `keep` bytes of the old one.
-void str_s::grow(int needed, int keep) {
-    Error(needed < 0 || needed > 0x7FFFFF00, 5, needed);  // a length past what an int holds
-    char* fresh = new char[needed + 1];
+// A new buffer for `needed` bytes of text that keeps the first `keep` bytes of the old one.
+// The one place a text grows: a length past STR_MAX ends the program, shown as the largest
+// size the message holds, since the buffer it would take does not fit an int.
+void str_s::grow(long long needed, int keep) {
+    Error(needed > STR_MAX, 5, (int)STR_MAX);
+    char* fresh = new char[(unsigned long long)needed + 1];
     text_copy(fresh, data, keep);
     delete[] data;
     data = fresh;
-    capacity = needed;
+    capacity = (int)needed;
 }
 
 str_s& str_s::init() {
@@ -204,7 +200,7 @@ str_s& str_s::copy(str_s* other) {
 
 str_s& str_s::concat(char const* text) {
     int n = text_length(text);
-    if ((long long)length + n > capacity) grow(checked_sum(length, n), length);
+    if ((long long)length + n > capacity) grow((long long)length + n, length);
     text_copy(data + length, text, n);
     length += n;
     data[length] = 0;
@@ -213,7 +209,7 @@ str_s& str_s::concat(char const* text) {
 
 str_s& str_s::concat(str_s* other) {
     int n = other->length;
-    if ((long long)length + n > capacity) grow(checked_sum(length, n), length);
+    if ((long long)length + n > capacity) grow((long long)length + n, length);
     text_copy(data + length, other->data, n);
     length += n;
     data[length] = 0;
@@ -223,10 +219,11 @@ str_s& str_s::concat(str_s* other) {
 str_s& str_s::append(char c) {
     // Sixteen bytes of room make one allocation every 17 bytes, which is right for tokens and
     // words; a text built byte by byte past 4 KiB (a long quoted atom) also grows by half, so
-    // a megabyte no longer costs tens of thousands of copies.
-    if (length + 1 > capacity) {
-        long long room = length + 1 + 16 + (length > 4096 ? length / 2 : 0);
-        grow(room > 0x7FFFFF00 ? length + 1 : (int)room, length);
+    // a megabyte no longer costs tens of thousands of copies. The room never asks for more
+    // than the longest text, so only the byte past it is refused.
+    if (length >= capacity) {
+        long long room = (long long)length + 1 + 16 + (length > 4096 ? length / 2 : 0);
+        grow(room > STR_MAX && length < STR_MAX ? (long long)STR_MAX : room, length);
     }
     data[length++] = c;
     data[length] = 0;
@@ -264,7 +261,7 @@ str_s& str_s::reverse() {
     return *this;
 }
 
-str_s& str_s::reserve(int n) {
+str_s& str_s::reserve(long long n) {
     if (n > capacity) grow(n, length);
     return *this;
 }

@@ -5,8 +5,13 @@
 // a record copied field by field shares its buffer (move() hands a buffer over that way).
 // copy() and concat() grow to the exact new length, append() to the new length plus 16
 // (plus half the length beyond 4 KiB);
-// nothing shrinks. This file also holds the number conversions s2i/i2s and the generator.
+// nothing shrinks. Every growth goes through one guarded routine: a text that would pass
+// STR_MAX bytes is fatal error 5 before anything is allocated or copied, so no length ever
+// wraps. Code that adds up sizes before it grows a text does so in 64 bits and lets reserve()
+// judge the total. This file also holds the number conversions s2i/i2s and the generator.
 #pragma once
+
+enum : int { STR_MAX = 0x7FFFFFFF };  // the longest text a str_s holds
 
 struct str_s {
     char* data;
@@ -28,7 +33,7 @@ struct str_s {
     str_s& concat(str_s& other) { return concat(&other); }
     str_s& append(char c);
     str_s& convert(int n);
-    str_s& reserve(int n);  // room for n bytes of text, so a known size grows once
+    str_s& reserve(long long n);  // room for n bytes of text, so a known size grows once
 
     str_s& left(int n);
     str_s& right(int n);
@@ -54,7 +59,7 @@ struct str_s {
     int neqi(str_s& other) { return neqi(other.data); }
 
    private:
-    void grow(int needed, int keep);
+    void grow(long long needed, int keep);
 };
 
 // ---- texts ----------------------------------------------------------------------------------

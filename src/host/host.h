@@ -10,6 +10,19 @@
 #include <stddef.h>
 #include <stdint.h>
 
+// 1 in the sanitizer build: allocations are then left apart (no arena, no cell pool) so that
+// AddressSanitizer sees each one. GCC and Clang announce the sanitizer differently.
+#if defined(__SANITIZE_ADDRESS__)
+#define KAVO_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KAVO_ASAN 1
+#endif
+#endif
+#ifndef KAVO_ASAN
+#define KAVO_ASAN 0
+#endif
+
 typedef unsigned int u32;
 typedef intptr_t file_handle;
 
@@ -46,6 +59,9 @@ template <class... Args>
 inline void Error(int cond, int code, Args... args) {
     if (__builtin_expect(cond != 0, 0)) error_raise(code, message_arg(args)...);
 }
+
+// Error 5 names the bytes asked for in an int; a larger size is shown as the largest int.
+inline int error_size(size_t size) { return size > 0x7FFFFFFF ? 0x7FFFFFFF : (int)size; }
 
 // ---- native stack -------------------------------------------------------------------------
 // The runner runs on a stack the host makes large; recursive routines call stack_check()

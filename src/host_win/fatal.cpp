@@ -56,7 +56,7 @@ void stack_check_failed() {
 
 static void* allocate(size_t size) {
     void* p = LocalAlloc(LMEM_FIXED, size ? size : 1);
-    Error(p == nullptr, 5, (int)size);
+    Error(p == nullptr, 5, error_size(size));
     return p;
 }
 

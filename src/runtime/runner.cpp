@@ -26,14 +26,16 @@ static atom_s* find_method(atom_s* object, atom_s* name) {
     entry& e = cache[(((uintptr_t)object >> 4) ^ ((uintptr_t)name >> 3)) & 511];
     if (e.object == object && e.name == name && (e.method || e.defined == functions_defined))
         return e.method;
-    int n = object->length + 1 + name->length;
+    long long n = (long long)object->length + 1 + name->length;
     atom_s* method;
-    if (n < 256) {
+    if (n > STR_MAX) {
+        method = nullptr;  // no text, so no function, is that long
+    } else if (n < 256) {
         char text[256];
         text_copy(text, object->data, object->length);
         text[object->length] = '.';
         text_copy(text + object->length + 1, name->data, name->length);
-        method = atoms_find(text, n);
+        method = atoms_find(text, (int)n);
     } else {
         str_s text;
         text.init().concat(object).concat(".").concat(name);
@@ -50,7 +52,7 @@ atom_s* get_func_name(list_s* call) {
     if (atom->data[0] == '.') return atoms_cut(atom, 1, atom->length - 1);
     // Inside with(obj, ...) a call of f runs obj.f when that function exists.
     atom_s* object = current_scope->name;
-    if (object && object->length)
+    if (object != std_atom_null && object)
         if (atom_s* method = find_method(object, atom)) return method;
     return atom;
 }
@@ -71,7 +73,7 @@ static chunk_s* chunk;
 static list_s* value_top;  // the next free cell of `chunk`
 static list_s* value_end;
 
-#if defined(__SANITIZE_ADDRESS__)
+#if KAVO_ASAN
 extern "C" void __asan_poison_memory_region(void const volatile* p, decltype(sizeof 0) size);
 extern "C" void __asan_unpoison_memory_region(void const volatile* p, decltype(sizeof 0) size);
 #define VALUES_POISON(from, to) __asan_poison_memory_region(from, (char*)(to) - (char*)(from))
@@ -94,7 +96,7 @@ static void values_grow() {
     value_end = chunk->cells + CHUNK_CELLS;
 }
 
-__attribute__((noinline)) static list_s* values_push(atom_s* atom) {
+__attribute__((always_inline)) inline list_s* values_push(atom_s* atom) {
     if (value_top == value_end) values_grow();
     list_s* cell = value_top++;
     VALUES_UNPOISON(cell);
@@ -109,7 +111,7 @@ static int in_chunk(list_s* cell) {
     return (uintptr_t)cell - (uintptr_t)chunk->cells < sizeof chunk->cells;
 }
 
-__attribute__((noinline)) static void free_values(list_s* values) {
+static void free_values(list_s* values) {
     if (!values) return;
     while (!in_chunk(values)) {
         VALUES_POISON(chunk->cells, value_top);
@@ -151,14 +153,14 @@ static unsigned long long levels_released;
 
 // The value of a bare name that cannot call anything, show anything or mean a method: a
 // variable's value or the literal itself; null when the full call path must decide.
-static atom_s* plain_value(list_s* cell) {
+__attribute__((always_inline)) inline atom_s* plain_value(list_s* cell) {
     atom_s* atom = cell->atom;
     // A block evaluated as a value (the branches of `if`) runs nothing and yields the empty
     // atom; no program can name a variable or method like the block atom.
     if (atom == std_atom_body && atom->notflag(AI_SPY)) return std_atom_null;
     if (cell->sub || (atom->flags & (AI_FUNCTION | AI_SPY)) || atom->data[0] == '.') return nullptr;
     atom_s* object = current_scope->name;
-    if (object && object->length) return nullptr;
+    if (object != std_atom_null && object) return nullptr;
     if (atom->notflag(AI_VARIABLE)) return atom;
     list_s* var = current_scope->find_var(atom);
     return var ? var_slot(var) : atom;
@@ -226,9 +228,10 @@ static void call_end(atom_s* func, int resume, atom_s* result) {
 // A program function's boundary scope with its parameters bound to the values.
 static void bind(scope_s& scope, atom_s* func, list_s* args) {
     scope.push(&current_scope, std_atom_null, 1);
-    int wanted = list_length(func->params);
-    Error(list_length(args) < wanted, 26, func, wanted);
     list_s* value = args;
+    for (list_s* p = func->params; p; p = p->next, value = value->next)
+        if (!value) Error(1, 26, func, list_length(func->params));
+    value = args;
     for (list_s* p = func->params; p; p = p->next, value = value->next)
         scope.new_var(p->atom, value->atom);
 }
