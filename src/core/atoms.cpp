@@ -130,7 +130,11 @@ static void* arena_take(long long size) {
 
 // A store: `room` bytes (and one for the NUL after the newest text) with this record behind
 // them, so that an atom finds it from its `data + capacity`. Bytes below `used` never change.
-// `prefix[i]` is the polynomial key of the first i bytes, filled on demand up to `hashed`.
+// `prefix[j]` is the polynomial key of the first j * PREFIX_STEP bytes, filled on demand for j
+// up to `hashed`: a key every 64 bytes costs an eighth of the store and gives the key of any
+// range from two of them and at most 126 bytes hashed.
+enum { PREFIX_STEP = 64 };
+
 struct store_s {
     char* bytes;
     u64* prefix;
@@ -157,15 +161,20 @@ static store_s* store_new(int room) {
     return store;
 }
 
-// The key of the store's bytes [from, to), from the prefix keys.
-static u64 store_range_key(store_s* store, int from, int to) {
+// The key of the store's first i bytes, and of its bytes [from, to).
+static u64 store_prefix_key(store_s* store, int i) {
     if (!store->prefix) {
-        store->prefix = new u64[(unsigned)store->room + 1];
+        store->prefix = new u64[(unsigned)store->room / PREFIX_STEP + 1];
         store->prefix[0] = 0;
     }
-    for (; store->hashed < to; store->hashed++)
-        store->prefix[store->hashed + 1] = store->prefix[store->hashed] * P + (unsigned char)store->bytes[store->hashed];
-    return store->prefix[to] - store->prefix[from] * pw(to - from);
+    for (int& j = store->hashed; j < i / PREFIX_STEP; j++)
+        store->prefix[j + 1] = poly(store->bytes + j * PREFIX_STEP, PREFIX_STEP, store->prefix[j]);
+    int from = i - i % PREFIX_STEP;
+    return poly(store->bytes + from, i - from, store->prefix[from / PREFIX_STEP]);
+}
+
+static u64 store_range_key(store_s* store, int from, int to) {
+    return store_prefix_key(store, to) - store_prefix_key(store, from) * pw(to - from);
 }
 
 // ---- numbers ----------------------------------------------------------------------------------
