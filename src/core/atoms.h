@@ -55,7 +55,7 @@ struct atom_s : str_s {
     char const* c_str() { return data[length] ? terminate() : data; }
 
    private:
-    char const* terminate();
+    __attribute__((noinline, cold)) char const* terminate();
 };
 
 // An atom given to Error() fills its message's %s with the atom's text.
