@@ -52,14 +52,14 @@ atom_s* kavo_eq(list_s* args, list_s*) {
 
 atom_s* kavo_eqi(list_s* args, list_s*) {
     for (list_s* v = args; v && v->next; v = v->next)
-        if (v->atom != v->next->atom && host_neqi(v->atom->data, v->next->atom->data))
+        if (v->atom != v->next->atom && host_neqi(v->atom->c_str(), v->next->atom->c_str()))
             return std_atom_null;
     return std_atom_true;
 }
 
 atom_s* kavo_eqf(list_s* args, list_s*) {
     for (list_s* v = args; v && v->next; v = v->next)
-        if (!str_eqf(v->atom->data, v->next->atom->data)) return std_atom_null;
+        if (!str_eqf(v->atom->c_str(), v->next->atom->c_str())) return std_atom_null;
     return std_atom_true;
 }
 
@@ -133,7 +133,7 @@ atom_s* kavo_assert(list_s* args, list_s*) {
     for (list_s* v = args ? args->next : nullptr; v; v = v->next) {
         console_write_str(v->atom->data, v->atom->length);
         at += text_format(note + at, (int)sizeof note - at, "%s%s", v == args->next ? ": " : "",
-                          v->atom->data);
+                          v->atom->c_str());
     }
     console_write_str("\r\n", 2);
     host_note_where(note);
@@ -152,7 +152,7 @@ static void check_count(list_s* cell) {
     for (auto& row : ATOM_ARG_RULE) {
         if (*row.atom != target) continue;
         char accepted[32];
-        Error(!arg_rule_accepts(row.rule, list_length(cell->sub)), 2, target->data,
+        Error(!arg_rule_accepts(row.rule, list_length(cell->sub)), 2, target,
               arg_rule_text(row.rule, accepted));
     }
 }

@@ -27,7 +27,7 @@ atom_s* kavo_nl(list_s*, list_s*) {
 
 atom_s* kavo_eol(list_s* args, list_s*) {
     if (!args) return std_atom_EOL;
-    int n = s2i(args->atom->data);
+    int n = s2i(args->atom->c_str());
     str_s text;
     text.init();
     if (n > 0) text.reserve(2LL * n);  // more than the longest text is error 5 here
@@ -55,7 +55,7 @@ atom_s* kavo_readchar(list_s* args, list_s* raw_args) {
 // ---- the program and the interpreter --------------------------------------------------------
 
 atom_s* kavo_include(list_s* args, list_s*) {
-    for (list_s* v = args; v; v = v->next) engine_compile(v->atom->data);
+    for (list_s* v = args; v; v = v->next) engine_compile(v->atom->c_str());
     return std_atom_null;
 }
 
@@ -107,7 +107,7 @@ atom_s* kavo_gettime(list_s* args, list_s* raw_args) {
 atom_s* kavo_rnd(list_s* args, list_s*) {
     atom_s* symbols = args && args->next ? args->next->atom
                                          : *global_scope.var_value(std_atom_rnd_set);
-    int n = s2i(arg_value(args, 0)->data);
+    int n = s2i(arg_value(args, 0)->c_str());
     if (symbols->length == 0 || n <= 0) return std_atom_null;
     str_s text;
     text.init().reserve(n);
@@ -126,7 +126,7 @@ atom_s* kavo_shell(list_s* args, list_s*) {
 
 atom_s* kavo_sleep(list_s* args, list_s*) {
     atom_s* ms = arg_value(args, 0);
-    host_sleep(s2i(ms->data));
+    host_sleep(s2i(ms->c_str()));
     return ms;
 }
 
@@ -138,6 +138,6 @@ atom_s* kavo_gettag(list_s* args, list_s*) {
 
 atom_s* kavo_settag(list_s* args, list_s*) {
     atom_s* target = arg_value(args, 0);
-    target->flags |= (unsigned)s2i(arg_value(args, 1)->data) & AI_TAG;
+    target->flags |= (unsigned)s2i(arg_value(args, 1)->c_str()) & AI_TAG;
     return target;
 }

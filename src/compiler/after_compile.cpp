@@ -76,7 +76,7 @@ void after_compile_check_body(list_s* calls) {
     for (list_s* call = calls; call; call = call->next) {
         int n = list_length(call->sub);
         atom_s* atom = call->atom;
-        char const* name = atom->data;
+        char const* name = atom->c_str();
         if (name[0] == '.') {
             if (atom_s* plain = atoms_find(name + 1)) {
                 atom = plain;
@@ -106,7 +106,7 @@ void after_compile_check_body(list_s* calls) {
 void after_compile_work() {
     for (atom_s* atom = atom_table; atom; atom = atom->next) {
         if (atom->flag(AI_EXTERN)) continue;
-        for (list_s* p = atom->params; p; p = p->next) Error(p->atom->flag(AI_FUNCTION), 1, p->atom->data);
+        for (list_s* p = atom->params; p; p = p->next) Error(p->atom->flag(AI_FUNCTION), 1, p->atom);
         after_compile_check_body(atom->body);
     }
 }

@@ -156,7 +156,7 @@ void engine_event(char const* event, char const* text) {
         case 'f':  // func
             S_Error(last_atom->body != nullptr && last_atom != std_atom_var &&
                         last_atom != std_atom_new && last_atom != std_atom_include,
-                    3, last_atom->data);
+                    3, last_atom->c_str());
             current_func = last_atom;
             current_func->set_flag(AI_FUNCTION);
             functions_defined++;

@@ -16,7 +16,7 @@ struct token {
     ~token() { s.free(); }
     char* read(int required = 1) { return engine_read_atom(s, required); }
     int is(char c) { return s.eq(c); }
-    int is(atom_s* a) { return s.eq(a->data); }
+    int is(atom_s* a) { return s.eq(a->c_str()); }
 };
 
 void send(char const* event, str_s& atom) { engine_event(event, atom); }

@@ -1,108 +1,125 @@
-// The atom table and its index. The chain from `atom_table` is what walks see; the index is
-// an open-addressing table of atom pointers, kept at most half full, keyed by a well-mixed
-// hash of the bytes (the byte-sum hash would put every anagram in one bucket).
+// The atom table, its index and the stores that long texts share. The chain from
+// `atom_table` is what walks see; small numbers have a table of their own, and every other
+// atom is found through an open-addressing index kept at most three quarters full, keyed by
+// a hash of the text's bytes: a word-at-a-time mix for short texts, and for long ones a
+// polynomial hash that can be combined from the hashes of the parts, so that cutting and
+// joining long texts costs time in the bytes added, not in the whole text. The key only
+// picks candidates: texts are always compared byte for byte.
 #include "atoms.h"
 
 #include "../host/host.h"
+#include "lists.h"
 
 atom_s* atom_table;
-
-// A slot holds an atom's address with the top 16 bits of its mixed hash in the 16 bits above
-// it (user-space addresses fit in 48 bits), so a probe that misses rarely touches the atom.
-typedef unsigned long long slot_s;
-static slot_s* slots;
-static unsigned slot_mask;  // slot count - 1, a power of two minus one
 static int count;    // every atom
 static int indexed;  // those in the index
 
-static slot_s slot_make(atom_s* a) { return (slot_s)(uintptr_t)a | (slot_s)(a->mix >> 16) << 48; }
-static atom_s* slot_atom(slot_s slot) { return (atom_s*)(uintptr_t)(slot & 0xFFFFFFFFFFFFull); }
-static int slot_may_hold(slot_s slot, unsigned mix) { return (slot >> 48) == (mix >> 16); }
+static_assert(sizeof(atom_s) <= 64, "a deep recursion makes an atom per level");
 
-// Eight bytes at a time: long texts are hashed and compared by the word.
-static unsigned long long load8(char const* p) {
-    unsigned long long v;
+typedef unsigned long long u64;
+
+static u64 load8(char const* p) {
+    u64 v;
     __builtin_memcpy(&v, p, 8);
     return v;
 }
 
-static unsigned mix_bytes(char const* text, int length) {
-    unsigned long long h = 0xcbf29ce484222325ull ^ (unsigned)length;
+// ---- keys -------------------------------------------------------------------------------------
+
+// A short text is keyed eight bytes at a time.
+static u64 short_key(char const* text, int length) {
+    u64 h = 0xcbf29ce484222325ull ^ (unsigned)length;
     int i = 0;
     for (; i + 8 <= length; i += 8) {
         h = (h ^ load8(text + i)) * 0x100000001b3ull;
         h ^= h >> 29;
     }
     for (; i < length; i++) h = (h ^ (unsigned char)text[i]) * 0x100000001b3ull;
+    return h;
+}
+
+// A long text is keyed by the polynomial sum of byte[i] * P^(length - 1 - i), modulo 2^64:
+// the key of a joined text is key(a) * P^length(b) + key(b), and the key of a cut follows
+// from the key of its source by taking the dropped ends off. P is odd, so it has an inverse.
+static u64 const P = 0x9E3779B97F4A7C15ull;
+
+static constexpr u64 power_of_p(int k) {
+    u64 v = 1;
+    for (int i = 0; i < k; i++) v *= P;
+    return v;
+}
+
+static u64 poly(char const* text, int length, u64 h = 0) {
+    static constexpr u64 p[9] = {power_of_p(0), power_of_p(1), power_of_p(2),
+                                 power_of_p(3), power_of_p(4), power_of_p(5),
+                                 power_of_p(6), power_of_p(7), power_of_p(8)};
+    unsigned char const* b = (unsigned char const*)text;
+    int i = 0;
+    // Eight bytes per step: the multiplications of a step do not wait for each other.
+    for (; i + 8 <= length; i += 8)
+        h = h * p[8] + b[i] * p[7] + b[i + 1] * p[6] + b[i + 2] * p[5] + b[i + 3] * p[4] +
+            b[i + 4] * p[3] + b[i + 5] * p[2] + b[i + 6] * p[1] + b[i + 7];
+    for (; i < length; i++) h = h * P + b[i];
+    return h;
+}
+
+// P^k for any text length k, from three tables of 2048 powers filled at first use.
+static u64 pw(int k) {
+    static u64 low[2048], mid[2048], high[1024];
+    if (!low[0]) {
+        u64 v = 1;
+        for (int i = 0; i < 2048; i++, v *= P) low[i] = v;
+        u64 step = v;  // P^2048
+        v = 1;
+        for (int i = 0; i < 2048; i++, v *= step) mid[i] = v;
+        step = v;  // P^(2048 * 2048)
+        v = 1;
+        for (int i = 0; i < 1024; i++, v *= step) high[i] = v;
+    }
+    if (k < 2048) return low[k];
+    return low[k & 2047] * mid[(k >> 11) & 2047] * high[(unsigned)k >> 22];
+}
+
+// The inverse of an odd number modulo 2^64: each Newton step doubles the bits that are right.
+static u64 inverse(u64 x) {
+    u64 y = x;  // right in the low 3 bits, as x * x is 1 modulo 8
+    for (int i = 0; i < 5; i++) y *= 2 - x * y;
+    return y;
+}
+
+static u64 text_key(char const* text, int length) {
+    return length < ATOM_LONG ? short_key(text, length) : poly(text, length);
+}
+
+// The polynomial key of any atom's text: long atoms carry it.
+static u64 poly_key(atom_s* a) { return a->length < ATOM_LONG ? poly(a->data, a->length) : a->key; }
+
+static unsigned mix_of(u64 h) {
     h ^= h >> 33;
     h *= 0xff51afd7ed558ccdull;
     h ^= h >> 33;
     return (unsigned)h;
 }
 
-static void index_grow() {
-    unsigned size = slots ? (slot_mask + 1) * 2 : 1024;
-    slot_s* fresh = new slot_s[size];
-    for (unsigned i = 0; i < size; i++) fresh[i] = 0;
-    for (unsigned k = 0; slots && k <= slot_mask; k++) {
-        if (!slots[k]) continue;
-        unsigned i = slot_atom(slots[k])->mix & (size - 1);
-        while (fresh[i]) i = (i + 1) & (size - 1);
-        fresh[i] = slots[k];
-    }
-    delete[] slots;
-    slots = fresh;
-    slot_mask = size - 1;
-}
+// ---- memory -----------------------------------------------------------------------------------
 
-static int same_bytes(char const* a, char const* b, int n) {
-    int i = 0;
-    for (; i + 8 <= n; i += 8)
-        if (load8(a + i) != load8(b + i)) return 0;
-    for (; i < n; i++)
-        if (a[i] != b[i]) return 0;
-    return 1;
-}
-
-// The number of bytes before the first byte 0 among the first n.
-static int bytes_before_zero(char const* p, int n) {
-    int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        unsigned long long v = load8(p + i);
-        if ((v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull) break;
-    }
-    while (i < n && p[i]) i++;
-    return i;
-}
-
-// The slot holding the text, or the empty slot where it would go.
-static slot_s* index_slot(char const* text, int length, unsigned mix) {
-    if (!slots) index_grow();
-    unsigned i = mix & slot_mask;
-    for (;; i = (i + 1) & slot_mask) {
-        slot_s* slot = &slots[i];
-        if (!*slot) return slot;
-        if (!slot_may_hold(*slot, mix)) continue;
-        atom_s* a = slot_atom(*slot);
-        if (a->mix == mix && a->length == length && same_bytes(a->data, text, length)) return slot;
-    }
-}
-
-// Atoms and the texts copied into them are never freed, so they are carved out of large
-// blocks instead of costing two allocations each (the sanitizer build keeps them apart).
-static void* arena_take(size_t size) {
+// Atoms and texts are never freed, so they are carved out of blocks instead of costing an
+// allocation each: an atom and the short text made with it lie side by side. Blocks double
+// from 64 KiB up to 4 MiB: a small program stays small, and a large one asks the host for
+// few large blocks, which it may back with huge pages. The sanitizer build gives every piece
+// its own allocation, so that it can see each one.
+static void* arena_take(long long size) {
 #if KAVO_ASAN
     return new char[size];
 #else
     static char* block;
-    static size_t left;
-    static size_t block_size = 32768;  // doubled up to 4 MiB, where huge pages pay
-    size = (size + 7) & ~(size_t)7;
+    static long long left, next = 32768;
+    size = (size + 7) & ~7;
     if (size > 1024) return new char[size];
     if (size > left) {
-        if (block_size < (4 << 20)) block_size *= 2;
-        block = new char[block_size];
-        left = block_size;
+        if (next < (4 << 20)) next *= 2;
+        block = new char[next];
+        left = next;
     }
     char* p = block;
     block += size;
@@ -111,16 +128,53 @@ static void* arena_take(size_t size) {
 #endif
 }
 
-static atom_s* link_atom(atom_s* a) {
-    a->params = nullptr;
-    a->body = nullptr;
-    a->flags = 0;
-    a->mix = 0;
-    a->global = nullptr;
-    a->next = atom_table;
-    atom_table = a;
-    count++;
-    return a;
+// A store: `room` bytes (and one for the NUL after the newest text) with this record behind
+// them, so that an atom finds it from its `data + capacity`. Bytes below `used` never change.
+// `prefix[j]` is the polynomial key of the first j * PREFIX_STEP bytes, filled on demand for j
+// up to `hashed`: a key every 64 bytes costs an eighth of the store and gives the key of any
+// range from two of them and at most 126 bytes hashed.
+enum { PREFIX_STEP = 64 };
+
+struct store_s {
+    char* bytes;
+    u64* prefix;
+    int used;
+    int room;
+    int hashed;
+};
+
+static store_s* store_at_end(char* room_end) {
+    return (store_s*)(((uintptr_t)room_end + 1 + 7) & ~(uintptr_t)7);
+}
+
+static store_s* store_of(atom_s* a) { return store_at_end(a->data + a->capacity); }
+
+static store_s* store_new(int room) {
+    char* bytes = (char*)arena_take((long long)room + 1 + 7 + (long long)sizeof(store_s));
+    store_s* store = store_at_end(bytes + room);
+    store->bytes = bytes;
+    store->prefix = nullptr;
+    store->used = 0;
+    store->room = room;
+    store->hashed = 0;
+    bytes[0] = 0;
+    return store;
+}
+
+// The key of the store's first i bytes, and of its bytes [from, to).
+static u64 store_prefix_key(store_s* store, int i) {
+    if (!store->prefix) {
+        store->prefix = new u64[(unsigned)store->room / PREFIX_STEP + 1];
+        store->prefix[0] = 0;
+    }
+    for (int& j = store->hashed; j < i / PREFIX_STEP; j++)
+        store->prefix[j + 1] = poly(store->bytes + j * PREFIX_STEP, PREFIX_STEP, store->prefix[j]);
+    int from = i - i % PREFIX_STEP;
+    return poly(store->bytes + from, i - from, store->prefix[from / PREFIX_STEP]);
+}
+
+static u64 store_range_key(store_s* store, int from, int to) {
+    return store_prefix_key(store, to) - store_prefix_key(store, from) * pw(to - from);
 }
 
 // ---- numbers ----------------------------------------------------------------------------------
@@ -155,10 +209,150 @@ static int table_number(char const* text, int length) {
     return n < PAGE * PAGES ? n : -1;
 }
 
-atom_s* atoms_new() {
+// ---- comparing --------------------------------------------------------------------------------
+
+static int same_bytes(char const* a, char const* b, int n) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8)
+        if (load8(a + i) != load8(b + i)) return 0;
+    for (; i < n; i++)
+        if (a[i] != b[i]) return 0;
+    return 1;
+}
+
+// Long equal ranges of atom bytes found lately. Walking a text made of one repeated piece
+// meets, at every step, a text that is already an atom, and each would cost a comparison
+// of its whole length; but those texts are shifted windows of ranges already compared, and
+// atom bytes never change, so a window of a range known equal is equal without a look.
+namespace {
+struct equal_ranges {
+    uintptr_t a, b;
+    int length;
+};
+}  // namespace
+static equal_ranges known[4];
+static unsigned known_next;
+static int const KNOWN_FROM = 256;  // shorter ranges are compared faster than remembered
+
+static int known_equal(uintptr_t x, uintptr_t y, int n) {
+    for (auto& k : known) {
+        if (k.length < n) continue;
+        uintptr_t limit = (uintptr_t)(k.length - n);
+        if (x - k.a <= limit && x - k.a == y - k.b) return 1;
+        if (y - k.a <= limit && y - k.a == x - k.b) return 1;
+    }
+    return 0;
+}
+
+// Compares two ranges of atom bytes (bytes that never change).
+static int same_atom_bytes(char const* x, char const* y, int n) {
+    if (x == y) return 1;
+    if (n < KNOWN_FROM) return same_bytes(x, y, n);
+    if (known_equal((uintptr_t)x, (uintptr_t)y, n)) return 1;
+    if (!same_bytes(x, y, n)) return 0;
+    known[known_next++ & 3] = {(uintptr_t)x, (uintptr_t)y, n};
+    return 1;
+}
+
+// ---- the index --------------------------------------------------------------------------------
+
+// A slot holds an atom's address, which is a multiple of 8 below 2^47, in its low 44 bits
+// and the low 20 bits of the atom's mix above them, so a probe that misses rarely touches an
+// atom. A text's home slot is picked by the top bits of the mix, so that growing the index
+// reads the old slots in order and writes the larger table from front to back, near enough.
+typedef unsigned long long slot_s;
+static slot_s* slots;
+static int slot_bits;  // the index has 2^slot_bits slots
+static unsigned slot_mask;
+
+static slot_s slot_make(atom_s* a) { return (slot_s)(uintptr_t)a >> 3 | (slot_s)(a->mix & 0xFFFFF) << 44; }
+static atom_s* slot_atom(slot_s slot) { return (atom_s*)(uintptr_t)((slot & ((1ull << 44) - 1)) << 3); }
+static int slot_may_hold(slot_s slot, unsigned mix) { return (slot >> 44) == (mix & 0xFFFFF); }
+static unsigned slot_home(unsigned mix) { return mix >> (32 - slot_bits); }
+
+static void index_grow() {
+    int bits = slots ? slot_bits + 1 : 10;
+    unsigned size = 1u << bits, mask = size - 1;
+    slot_s* fresh = new slot_s[size];
+    for (unsigned i = 0; i < size; i++) fresh[i] = 0;
+    for (unsigned k = 0; slots && k <= slot_mask; k++) {
+        slot_s slot = slots[k];
+        // The atoms are read for their mix: those a few slots on are fetched meanwhile.
+        if (k + 16 <= slot_mask && slots[k + 16]) __builtin_prefetch(&slot_atom(slots[k + 16])->mix);
+        if (!slot) continue;
+        unsigned i = slot_atom(slot)->mix >> (32 - bits);
+        while (fresh[i]) i = (i + 1) & mask;
+        fresh[i] = slot;
+    }
+    delete[] slots;
+    slots = fresh;
+    slot_bits = bits;
+    slot_mask = mask;
+}
+
+// The slot holding the text that `same` recognises, or the empty slot where it would go.
+template <class Same>
+static slot_s* index_slot(u64 key, unsigned mix, int length, Same same) {
+    if (!slots) index_grow();
+    for (unsigned i = slot_home(mix);; i = (i + 1) & slot_mask) {
+        slot_s* slot = &slots[i];
+        if (!*slot) return slot;
+        if (!slot_may_hold(*slot, mix)) continue;
+        atom_s* a = slot_atom(*slot);
+        if (a->key == key && a->length == length && same(a)) return slot;
+    }
+}
+
+static slot_s* index_slot(char const* text, int length, u64 key, unsigned mix) {
+    return index_slot(key, mix, length, [&](atom_s* a) { return same_bytes(a->data, text, length); });
+}
+
+// A new atom, newest in the chain; the caller gives it its text and files it.
+static atom_s* atom_link(u64 key, unsigned mix) {
     atom_s* a = (atom_s*)arena_take(sizeof(atom_s));
+    a->params = nullptr;
+    a->body = nullptr;
+    a->flags = 0;
+    a->global = nullptr;
+    a->key = key;
+    a->mix = mix;
+    a->next = atom_table;
+    atom_table = a;
+    count++;
+    return a;
+}
+
+// A new atom for a text not yet in the index, placed in `slot`.
+static atom_s* atom_make(slot_s* slot, u64 key, unsigned mix) {
+    atom_s* a = atom_link(key, mix);
+    indexed++;
+    *slot = slot_make(a);
+    Error(slot_atom(*slot) != a, "An atom's address does not fit the atom index");
+    if ((unsigned long long)indexed * 4 > (slot_mask + 1ull) * 3) index_grow();
+    return a;
+}
+
+// Gives a new atom a copy of the text: a buffer of its own when short, a store when long.
+static void atom_copy_text(atom_s* a, char const* text, int length) {
+    if (length < ATOM_LONG) {
+        a->data = (char*)arena_take(length + 1);
+    } else {
+        store_s* store = store_new(length);
+        store->used = length;
+        a->data = store->bytes;
+    }
+    text_copy(a->data, text, length);
+    a->data[length] = 0;
+    a->length = a->capacity = length;
+}
+
+// ---- the table ----------------------------------------------------------------------------------
+
+atom_s* atoms_new() {
+    u64 key = text_key("", 0);
+    atom_s* a = atom_link(key, mix_of(key));
     a->init();
-    return link_atom(a);
+    return a;
 }
 
 atom_s* atoms_find(char const* text, int length) {
@@ -167,48 +361,31 @@ atom_s* atoms_find(char const* text, int length) {
         atom_s** page = number_pages[n >> PAGE_BITS];
         return page ? page[n & (PAGE - 1)] : nullptr;
     }
-    return slot_atom(*index_slot(text, length, mix_bytes(text, length)));
+    u64 key = text_key(text, length);
+    return slot_atom(*index_slot(text, length, key, mix_of(key)));
 }
 
 atom_s* atoms_find(char const* text) { return atoms_find(text, text_length(text)); }
 
 atom_s* atoms_find(str_s* string) { return atoms_find(string->data, string->length); }
 
-// A new atom for a text that has none yet; `give` is a string to take over, or null to copy
-// `text`. The caller files it in the index or the number table.
-static atom_s* new_atom(char const* text, int length, str_s* give) {
-    atom_s* a = (atom_s*)arena_take(sizeof(atom_s));
-    if (give) {
-        *(str_s*)a = *give;
-    } else {
-        a->data = (char*)arena_take((size_t)length + 1);  // length may be STR_MAX
-        text_copy(a->data, text, length);
-        a->data[length] = 0;
-        a->length = a->capacity = length;
-        a->hash = str_get_hash(a->data);
-    }
-    return link_atom(a);
-}
-
-// Interns a text that is not yet in the index, placing it in `slot`.
-static atom_s* intern(slot_s* slot, char const* text, int length, unsigned mix, str_s* give) {
-    atom_s* a = new_atom(text, length, give);
-    a->mix = mix;
-    indexed++;
-    *slot = slot_make(a);
-    Error(slot_atom(*slot) != a, "An atom's address does not fit the atom index");
-    if ((unsigned)indexed * 2 > slot_mask + 1) index_grow();
-    return a;
+// A number of the table's, not yet an atom.
+static atom_s* number_atom(atom_s** at, char const* text, int length) {
+    u64 key = short_key(text, length);
+    *at = atom_link(key, mix_of(key));
+    atom_copy_text(*at, text, length);
+    return *at;
 }
 
 static atom_s* add_text(char const* text, int length) {
-    if (atom_s** at = number_slot(table_number(text, length))) {
-        if (!*at) *at = new_atom(text, length, nullptr);
-        return *at;
-    }
-    unsigned mix = mix_bytes(text, length);
-    slot_s* slot = index_slot(text, length, mix);
-    return *slot ? slot_atom(*slot) : intern(slot, text, length, mix, nullptr);
+    if (atom_s** at = number_slot(table_number(text, length))) return *at ? *at : number_atom(at, text, length);
+    u64 key = text_key(text, length);
+    unsigned mix = mix_of(key);
+    slot_s* slot = index_slot(text, length, key, mix);
+    if (*slot) return slot_atom(*slot);
+    atom_s* a = atom_make(slot, key, mix);
+    atom_copy_text(a, text, length);
+    return a;
 }
 
 atom_s* atoms_add(char const* text) { return add_text(text, text_length(text)); }
@@ -216,27 +393,21 @@ atom_s* atoms_add(char const* text, int length) { return add_text(text, length);
 
 atom_s* atoms_add(str_s* string) {
     // A byte 0 read into a string ends its text, as it does for every char* caller.
-    int length = bytes_before_zero(string->data, string->length);
-    if (length != string->length) string->left(length);
-    if (atom_s** at = number_slot(table_number(string->data, string->length))) {
-        if (*at) {
-            string->free();
-            return *at;
-        }
-        return *at = new_atom(nullptr, 0, string);
-    }
-    unsigned mix = mix_bytes(string->data, string->length);
-    slot_s* slot = index_slot(string->data, string->length, mix);
-    if (*slot) {
-        string->free();
-        return slot_atom(*slot);
-    }
-    return intern(slot, string->data, string->length, mix, string);
+    int length = 0;
+    while (length < string->length && string->data[length]) length++;
+    atom_s* a = add_text(string->data, length);
+    string->free();
+    return a;
 }
 
 atom_s* atoms_add(char c) {
-    char text[2] = {c, 0};
-    return atoms_add(text);
+    static atom_s* bytes[256];  // head, at and last make these over and over
+    atom_s*& known = bytes[(unsigned char)c];
+    if (!known) {
+        char text[2] = {c, 0};
+        known = atoms_add(text);
+    }
+    return known;
 }
 
 // Other numbers are remembered in a small table indexed by their low bits.
@@ -245,19 +416,119 @@ atom_s* atoms_add(int n) {
         int n;
         atom_s* atom;
     } recent[4096];
-    if (atom_s** at = number_slot(n)) {
-        if (!*at) {
-            char text[12];
-            *at = new_atom(text, text_length(i2s(n, text)), nullptr);
-        }
-        return *at;
-    }
+    char text[12];
+    if (atom_s** at = number_slot(n)) return *at ? *at : number_atom(at, text, text_length(i2s(n, text)));
     auto& seen = recent[(unsigned)n & 4095];
     if (seen.atom && seen.n == n) return seen.atom;
-    char text[12];
     atom_s* atom = add_text(text, text_length(i2s(n, text)));
     seen = {n, atom};
     return atom;
 }
 
 int atoms_count() { return count; }
+
+// ---- cutting and joining ------------------------------------------------------------------------
+
+// The key of a's bytes [start, start + n), a long piece of a long text. When few bytes are
+// dropped they are taken off a's own key; otherwise the store's prefix keys give it.
+static u64 cut_key(atom_s* a, int start, int n) {
+    int end = start + n, length = a->length;
+    if (length - n <= 16) {
+        u64 h = a->key - poly(a->data, start) * pw(length - start) - poly(a->data + end, length - end);
+        return end == length ? h : h * inverse(pw(length - end));
+    }
+    store_s* store = store_of(a);
+    int from = (int)(a->data + start - store->bytes);
+    return store_range_key(store, from, from + n);
+}
+
+atom_s* atoms_cut(atom_s* a, int start, int count) {
+    if (start == 0 && count == a->length) return a;
+    char* piece = a->data + start;
+    if (count < ATOM_LONG) return add_text(piece, count);
+    u64 key = cut_key(a, start, count);
+    unsigned mix = mix_of(key);
+    slot_s* slot = index_slot(key, mix, count, [&](atom_s* b) { return same_atom_bytes(b->data, piece, count); });
+    atom_s* cut = *slot ? slot_atom(*slot) : nullptr;
+    if (!cut) {
+        cut = atom_make(slot, key, mix);
+        cut->data = piece;
+        cut->length = count;
+        cut->capacity = a->capacity - start;  // the same store, so the same end of room
+    }
+    // A text walked byte by byte is cut again right behind its first byte: the index slot
+    // of that next tail is fetched now, while the program does the rest of the step.
+    if (start == 1 && count > ATOM_LONG) {
+        u64 next = key - (unsigned char)piece[0] * pw(count - 1);
+        __builtin_prefetch(&slots[slot_home(mix_of(next))]);
+    }
+    return cut;
+}
+
+// True when `a` ends where its store's written bytes end and `extra` more bytes fit there.
+static int grows_in_place(atom_s* a, int extra) {
+    if (a->length < ATOM_LONG || a->capacity - a->length < extra) return 0;
+    store_s* store = store_of(a);
+    return a->data + a->length == store->bytes + store->used;
+}
+
+atom_s* atoms_join(list_s* values) {
+    // A short text is joined on the stack as it is measured, and found or copied from there.
+    char text[ATOM_LONG];
+    long long total = 0;
+    for (list_s* v = values; v; v = v->next) {
+        if (total + v->atom->length < ATOM_LONG) text_copy(text + total, v->atom->data, v->atom->length);
+        total += v->atom->length;
+    }
+    if (total < ATOM_LONG) return add_text(text, (int)total);
+    while (values->atom->length == 0) values = values->next;
+    atom_s* first = values->atom;
+    if (total == first->length) return first;
+    Error(total > STR_MAX, 5, (int)STR_MAX);  // as str_s growth reports a text past the longest
+    int length = (int)total;
+
+    u64 key = poly_key(first);
+    for (list_s* v = values->next; v; v = v->next) key = key * pw(v->atom->length) + poly_key(v->atom);
+    unsigned mix = mix_of(key);
+    slot_s* slot = index_slot(key, mix, length, [&](atom_s* b) {
+        char const* at = b->data;
+        for (list_s* v = values; v; at += v->atom->length, v = v->next)
+            if (!same_atom_bytes(at, v->atom->data, v->atom->length)) return 0;
+        return 1;
+    });
+    if (*slot) return slot_atom(*slot);
+
+    atom_s* joined = atom_make(slot, key, mix);
+    list_s* rest = values;
+    if (grows_in_place(first, length - first->length)) {
+        joined->data = first->data;
+        joined->capacity = first->capacity;
+        rest = values->next;
+    } else {
+        // Room for half as much again: a text that keeps growing is copied a few times only.
+        long long room = total + total / 2;
+        store_s* store = store_new(room > STR_MAX ? length : (int)room);
+        joined->data = store->bytes;
+        joined->capacity = store->room;
+    }
+    char* at = joined->data + (rest == values ? 0 : first->length);
+    for (list_s* v = rest; v; v = v->next) {
+        text_copy(at, v->atom->data, v->atom->length);
+        at += v->atom->length;
+    }
+    *at = 0;
+    store_s* store = store_of(joined);
+    store->used = (int)(at - store->bytes);
+    joined->length = length;
+    return joined;
+}
+
+char const* atom_s::terminate() {
+    store_s* store = store_new(length);
+    text_copy(store->bytes, data, length);
+    store->bytes[length] = 0;
+    store->used = length;
+    data = store->bytes;
+    capacity = length;
+    return data;
+}

@@ -1,8 +1,23 @@
 // Atoms: interned texts. There is exactly one atom per distinct text, so the whole system
-// compares names and values by pointer. Atoms are never freed, moved or changed once
-// interned; every atom is chained newest first from `atom_table`, and an index of our own
-// finds a text in constant expected time without walking that chain.
-// atoms_add(str_s*) consumes the string: the atom takes its buffer, or it is released.
+// compares names and values by pointer. Atoms are never freed or moved, and an atom's text
+// never changes once interned; every atom is chained newest first from `atom_table`, and an
+// index of our own finds a text in constant expected time without walking that chain.
+// atoms_add(str_s*) consumes the string: its text is copied or found, and the string released.
+//
+// How an atom stores its text, which nothing outside this layer may rely on:
+// - A text shorter than ATOM_LONG bytes has a buffer of its own, NUL-terminated, and
+//   `capacity` equals `length`.
+// - A longer text lives in a store: a block of bytes that several atoms share, never freed.
+//   A cut (atoms_cut) points into the bytes it was cut from; a join (atoms_join) writes its
+//   new bytes after the first text's, in place, when that text ends where its store's
+//   written bytes end and there is room, and into a new store otherwise. For such an atom
+//   `data + capacity` is the end of its store's room, whatever part of the store it uses.
+// - So `data`/`length` are always the text, but the byte after it is a NUL only while no
+//   later text has been written behind it (a cut that ends inside its source, a text that
+//   was extended). c_str() gives a NUL-terminated text in every case: it returns `data` when
+//   the text is terminated, and otherwise first moves the atom to a terminated copy of its
+//   own. Code that needs a C string (a message, a file name, a number to read, the platform)
+//   calls c_str() and uses the pointer at once, before any other text is made.
 #pragma once
 
 #include "str.h"
@@ -19,22 +34,32 @@ enum atom_s_info : unsigned {
     AI_VARIABLE = 0x40000,  // the name of a variable, now or before: only such names are looked up
 };
 
+enum : int { ATOM_LONG = 32 };  // texts this long live in shared stores
+
 struct atom_s : str_s {
-    atom_s* next;     // the next older atom
-    list_s* params;   // a program function's parameter names
+    unsigned long long key;  // the index's hash of the text: equal texts have equal keys
+    atom_s* next;            // the next older atom
+    list_s* params;          // a program function's parameter names
     union {
         list_s* body;             // a program function's calls
         extern_handler handler;  // a built-in's handler (AI_EXTERN)
     };
-    unsigned flags;  // atom_s_info bits, and the tag in the low 16 bits
-    unsigned mix;    // the index's hash of the text
     list_s* global;  // the global variable of this name, found without walking the globals
+    unsigned flags;  // atom_s_info bits, and the tag in the low 16 bits
+    unsigned mix;    // the key mixed, for the index's slots
 
     int flag(atom_s_info mask) { return (int)(flags & mask); }
     int notflag(atom_s_info mask) { return (flags & mask) == 0; }
     void set_flag(int bits) { flags |= (unsigned)bits; }
     void clear_flag(atom_s_info mask) { flags &= ~(unsigned)mask; }
+    char const* c_str() { return data[length] ? terminate() : data; }
+
+   private:
+    __attribute__((noinline, cold)) char const* terminate();
 };
+
+// An atom given to Error() fills its message's %s with the atom's text.
+inline char const* message_arg(atom_s* a) { return a->c_str(); }
 
 extern atom_s* atom_table;
 
@@ -47,4 +72,11 @@ atom_s* atoms_add(char const* text, int length);  // text holds no byte 0 before
 atom_s* atoms_add(str_s* string);
 atom_s* atoms_add(char c);
 atom_s* atoms_add(int n);  // the decimal text of n
+// The `count` bytes of a's text from `start` (both within the text); a itself when that is
+// all of it. A long piece shares a's bytes.
+atom_s* atoms_cut(atom_s* a, int start, int count);
+// The texts of the values joined in order. The first non-empty text grows in place when
+// nothing was written behind it yet, so a loop that keeps appending to its newest text
+// writes each byte once.
+atom_s* atoms_join(list_s* values);
 int atoms_count();

@@ -33,7 +33,7 @@ void scope_s::done() {
 }
 
 atom_s* scope_s::new_var(atom_s* name, atom_s* value) {
-    Error(get_var(name) != nullptr, 24, name->data);
+    Error(get_var(name) != nullptr, 24, name);
     list_s* cell = list_push(&vars, name);
     name->set_flag(AI_VARIABLE);
     if (this == &global_scope) name->global = cell;
@@ -57,6 +57,6 @@ list_s* scope_s::find_var(atom_s* name) {
 
 atom_s** scope_s::var_value(atom_s* name) {
     list_s* cell = find_var(name);
-    Error(cell == nullptr, 23, name->data);
+    Error(cell == nullptr, 23, name);
     return &var_slot(cell);
 }

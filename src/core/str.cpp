@@ -10,12 +10,6 @@ int text_equal(char const* a, char const* b) {
     return *a == *b;
 }
 
-int str_get_hash(char const* text) {
-    unsigned h = 0;
-    while (*text) h += (unsigned)(int)(signed char)*text++;
-    return (int)h;
-}
-
 int str_eqf(char const* a, char const* b) {
     for (;; a++, b++) {
         if (!*a || !*b) return 1;
@@ -161,7 +155,7 @@ void str_s::grow(long long needed, int keep) {
 str_s& str_s::init() {
     data = new char[1];
     data[0] = 0;
-    length = capacity = hash = 0;
+    length = capacity = 0;
     return *this;
 }
 
@@ -177,7 +171,6 @@ void str_s::free() {
 str_s& str_s::empty() {
     length = 0;
     data[0] = 0;
-    hash = 0;
     return *this;
 }
 
@@ -193,7 +186,6 @@ str_s& str_s::copy(char const* text) {
     text_copy(data, text, n);
     data[n] = 0;
     length = n;
-    hash = str_get_hash(data);
     return *this;
 }
 
@@ -203,7 +195,6 @@ str_s& str_s::copy(str_s* other) {
     text_copy(data, other->data, n);
     data[n] = 0;
     length = n;
-    hash = other->hash;
     return *this;
 }
 
@@ -213,7 +204,6 @@ str_s& str_s::concat(char const* text) {
     text_copy(data + length, text, n);
     length += n;
     data[length] = 0;
-    hash = (int)((unsigned)hash + (unsigned)str_get_hash(text));
     return *this;
 }
 
@@ -223,7 +213,6 @@ str_s& str_s::concat(str_s* other) {
     text_copy(data + length, other->data, n);
     length += n;
     data[length] = 0;
-    hash = (int)((unsigned)hash + (unsigned)other->hash);
     return *this;
 }
 
@@ -238,7 +227,6 @@ str_s& str_s::append(char c) {
     }
     data[length++] = c;
     data[length] = 0;
-    hash = (int)((unsigned)hash + (unsigned)(int)(signed char)c);
     return *this;
 }
 
@@ -252,7 +240,6 @@ str_s& str_s::left(int n) {
         length = n;
         data[n] = 0;
     }
-    hash = str_get_hash(data);
     return *this;
 }
 
@@ -262,7 +249,6 @@ str_s& str_s::right(int n) {
         for (int i = 0; i <= n; i++) data[i] = data[from + i];
         length = n;
     }
-    hash = str_get_hash(data);
     return *this;
 }
 
@@ -285,7 +271,7 @@ int str_s::to_int() { return s2i(data); }
 int str_s::eq(char const* text) { return text_equal(data, text); }
 
 int str_s::eq(str_s& other) {
-    return hash == other.hash && length == other.length && text_equal(data, other.data);
+    return length == other.length && text_equal(data, other.data);
 }
 
 int str_s::eqf(char const* text) { return str_eqf(data, text); }

@@ -1,6 +1,6 @@
-// Strings: str_s, the one string type, and the text primitives beside it.
-// A str_s owns its NUL-terminated buffer and keeps `length` and the byte-sum `hash`
-// (each byte taken as a signed char, 32-bit wrap-around) current through every operation.
+// Strings: str_s, the growable string in which texts are built, and the text primitives
+// beside it. A str_s owns its NUL-terminated buffer and keeps `length` current through every
+// operation. Atoms extend the record but store their texts by rules of their own (atoms.h).
 // It has no constructor or destructor: an init() makes it usable, free() releases it, and
 // a record copied field by field shares its buffer (move() hands a buffer over that way).
 // copy() and concat() grow to the exact new length, append() to the new length plus 16
@@ -17,7 +17,6 @@ struct str_s {
     char* data;
     int length;
     int capacity;
-    int hash;
 
     str_s& init();
     str_s& init(char const* text);
@@ -64,7 +63,6 @@ struct str_s {
 };
 
 // ---- texts ----------------------------------------------------------------------------------
-int str_get_hash(char const* text);
 int str_eqf(char const* a, char const* b);
 int str_like(char const* text, char const* pattern);
 char* str_middle(char* dst, char const* src, int start, int count);

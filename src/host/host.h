@@ -49,9 +49,15 @@ void host_note_where(char const* message);
 inline void Error(int cond, char const* text) {
     if (__builtin_expect(cond != 0, 0)) host_fatal_text(text);
 }
+// An argument reaches the message as it is given; an atom gives its text (atoms.h), which is
+// fetched only when the error is raised.
+template <class T>
+inline T message_arg(T value) {
+    return value;
+}
 template <class... Args>
 inline void Error(int cond, int code, Args... args) {
-    if (__builtin_expect(cond != 0, 0)) error_raise(code, args...);
+    if (__builtin_expect(cond != 0, 0)) error_raise(code, message_arg(args)...);
 }
 
 // Error 5 names the bytes asked for in an int; a larger size is shown as the largest int.

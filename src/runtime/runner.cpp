@@ -38,7 +38,7 @@ static atom_s* find_method(atom_s* object, atom_s* name) {
         method = atoms_find(text, (int)n);
     } else {
         str_s text;
-        text.init(object->data).concat(".").concat(name->data);
+        text.init().concat(object).concat(".").concat(name);
         method = atoms_find(&text);
         text.free();
     }
@@ -49,7 +49,7 @@ static atom_s* find_method(atom_s* object, atom_s* name) {
 
 atom_s* get_func_name(list_s* call) {
     atom_s* atom = call->atom;
-    if (atom->data[0] == '.') return atoms_add(atom->data + 1);
+    if (atom->data[0] == '.') return atoms_cut(atom, 1, atom->length - 1);
     // Inside with(obj, ...) a call of f runs obj.f when that function exists.
     atom_s* object = current_scope->name;
     if (object != std_atom_null && object)
@@ -195,7 +195,7 @@ __attribute__((always_inline)) inline void call_prepare(call_s& c, list_s* call,
     if (func->flag(AI_SPY)) kavo_trace(nullptr, nullptr);
     c.func = func;
     c.resume = 0;
-    if (shows_trace(func)) console_printf("%% Calling '%s' ...\n", func->data);
+    if (shows_trace(func)) console_printf("%% Calling '%s' ...\n", func->c_str());
     c.args = call->sub;
     if (eval_args) c.args = call->atom == std_atom_body ? nullptr : run_list(call->sub);
     if (is_tracing) PROCESS_TRACING(func, c.args, c.resume);
@@ -207,12 +207,12 @@ enum call_kind { CALL_VALUE, CALL_EXTERN, CALL_FUNCTION };
 // value), an atom that is no function (`value` is the atom), a built-in, a program function.
 __attribute__((always_inline)) inline call_kind call_classify(list_s* call, call_s& c, atom_s*& value) {
     if (list_s* var = current_scope->find_var(c.func)) {
-        Error(call->sub != nullptr, 9, c.func->data);
+        Error(call->sub != nullptr, 9, c.func);
         value = var_slot(var);
         return CALL_VALUE;
     }
     if (c.func->notflag(AI_FUNCTION)) {
-        Error(call->sub != nullptr, 10, c.func->data);
+        Error(call->sub != nullptr, 10, c.func);
         value = c.func;
         return CALL_VALUE;
     }
@@ -230,7 +230,7 @@ static void bind(scope_s& scope, atom_s* func, list_s* args) {
     scope.push(&current_scope, std_atom_null, 1);
     list_s* value = args;
     for (list_s* p = func->params; p; p = p->next, value = value->next)
-        if (!value) Error(1, 26, func->data, list_length(func->params));
+        if (!value) Error(1, 26, func, list_length(func->params));
     value = args;
     for (list_s* p = func->params; p; p = p->next, value = value->next)
         scope.new_var(p->atom, value->atom);
@@ -381,8 +381,8 @@ int engine_check_main() {
         "----- List of declared functions -----\n\n");
     for (atom_s* a = atom_table; a; a = a->next) {
         if (a->notflag(AI_FUNCTION) || a->flag(AI_EXTERN) || a == std_atom_initialize) continue;
-        if (a->data[0] == 'd' && a->data[1] == 'o' && a->data[2] == '#') continue;
-        text.concat(a->data).concat(", ");
+        if (a->length >= 3 && a->data[0] == 'd' && a->data[1] == 'o' && a->data[2] == '#') continue;
+        text.concat(a).concat(", ");
     }
     host_message("KAVO: Run WARNING", text.data);
     text.free();
@@ -424,7 +424,7 @@ int engine_where(char const** file, int* line) {
 
 static void put_level(scope_s* s, void (*put)(char const* line)) {
     position_s at = builder_position(s->call);
-    char const* name = at.func->data;
+    char const* name = at.func->c_str();
     char line[MESSAGE_MAX];
     if (at.func == std_atom_initialize)
         text_format(line, sizeof line, "  at start-up, %s:%i", at.file, at.line);

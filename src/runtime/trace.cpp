@@ -12,7 +12,7 @@ static void print_keys() {
 
 void PROCESS_TRACING(atom_s* func, list_s* args, int& resume) {
     if (!is_tracing || func == std_atom_body || func->notflag(AI_FUNCTION)) return;
-    console_printf("%% %s: %s( ", func->flag(AI_EXTERN) ? "Extern" : "Call", func->data);
+    console_printf("%% %s: %s( ", func->flag(AI_EXTERN) ? "Extern" : "Call", func->c_str());
     for (list_s* v = args; v; v = v->next) {
         console_write_str("'", 1);
         console_write_str(v->atom->data, v->atom->length);

@@ -1,6 +1,8 @@
 // Atoms: one atom per distinct text, the table chained newest first, the str_s overload that
-// consumes its string, and the flag word.
+// consumes its string, the flag word, and the texts that share their bytes.
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "gtest/gtest.h"
 #include "unit.h"
@@ -18,7 +20,6 @@ TEST(AtomIdentity, InterningTwiceAddsOneAtom) {
     EXPECT_EQ(atoms_find(text.c_str()), a);
     EXPECT_STREQ(a->data, text.c_str());
     EXPECT_NE(a->data, text.c_str()) << "the char* overload copies the text";
-    EXPECT_EQ(a->hash, str_get_hash(text.c_str()));
     EXPECT_EQ(a->params, nullptr);
     EXPECT_EQ(a->body, nullptr);
     EXPECT_EQ(a->flags, 0u);
@@ -28,7 +29,6 @@ TEST(AtomIdentity, AnagramsAreDistinctAtoms) {
     std::string ab = fresh_text("ab"), ba(ab.rbegin(), ab.rend());
     atom_s* x = atoms_add(ab.c_str());
     atom_s* y = atoms_add(ba.c_str());
-    EXPECT_EQ(x->hash, y->hash);
     EXPECT_NE(x, y);
     EXPECT_STREQ(x->data, ab.c_str());
     EXPECT_STREQ(y->data, ba.c_str());
@@ -64,17 +64,15 @@ TEST(AtomIdentity, ByteZeroIsTheEmptyText) {
     EXPECT_EQ(atoms_add(std::string(1, one.back()).c_str()), c);
 }
 
-TEST(AtomIdentity, StringOverloadTakesTheBufferOfANewText) {
+TEST(AtomIdentity, StringOverloadInternsANewText) {
     std::string text = fresh_text("moved");
     str_s s;
     s.init(text.c_str());
-    char* buffer = s.data;
     int before = atoms_count();
     atom_s* a = atoms_add(&s);
     EXPECT_EQ(atoms_count(), before + 1);
-    EXPECT_EQ(a->data, buffer) << "a new atom takes over the string's buffer";
+    EXPECT_STREQ(a->data, text.c_str());
     EXPECT_EQ(a->length, (int)text.size());
-    EXPECT_EQ(a->hash, str_get_hash(text.c_str()));
     EXPECT_EQ(atoms_find(text.c_str()), a);
 }
 
@@ -120,13 +118,12 @@ TEST(AtomTable, ChainIsNewestFirstAndCountWalksIt) {
     EXPECT_EQ(last->next, nullptr);
 }
 
-TEST(AtomTable, NoTwoAtomsShareATextAndEveryHashIsCurrent) {
+TEST(AtomTable, NoTwoAtomsShareAText) {
     ensure_std_atoms();
     std::string stem = fresh_text("sweep");
     for (int i = 0; i < 200; i++) atoms_add((stem + std::to_string(i % 50)).c_str());
     int n = 0;
     for (atom_s* x = atom_table; x; x = x->next) {
-        EXPECT_EQ(x->hash, str_get_hash(x->data)) << x->data;
         EXPECT_EQ(atoms_find(x->data), x) << x->data;
         n++;
     }
@@ -177,6 +174,90 @@ TEST(AtomFlags, StandardAtomsAreBuiltIns) {
     EXPECT_EQ(std_atom_initialize->flag(AI_EXTERN), 0);
     EXPECT_NE(std_atom_initialize->flag(AI_FUNCTION), 0);
     EXPECT_EQ(std_atom_true->flag(AI_FUNCTION), 0);
+}
+
+// ---- texts that share their bytes -------------------------------------------------------------
+
+atom_s* join(std::initializer_list<atom_s*> parts) {
+    list_s* values = nullptr;
+    for (atom_s* p : parts) list_add(&values, p);
+    atom_s* joined = atoms_join(values);
+    list_free(values);
+    return joined;
+}
+
+std::string text_of(atom_s* a) { return std::string(a->data, a->length); }
+
+TEST(AtomSharing, AppendingToATextExtendedBeforeCopiesIt) {
+    std::string stem = fresh_text("grown") + std::string(40, '.');
+    atom_s* base = join({atoms_add(stem.c_str()), atoms_add("+")});
+    atom_s* first = join({base, atoms_add("1")});
+    atom_s* second = join({base, atoms_add("2")});
+    EXPECT_EQ(first->data, base->data) << "the newest text grows in place";
+    EXPECT_NE(second->data, base->data) << "a text grown once already is copied";
+    EXPECT_EQ(text_of(base), stem + "+");
+    EXPECT_EQ(text_of(first), stem + "+1");
+    EXPECT_EQ(text_of(second), stem + "+2");
+    EXPECT_STREQ(base->c_str(), (stem + "+").c_str()) << "its bytes go on with a 1";
+    EXPECT_EQ(text_of(join({second, atoms_add("3")})), stem + "+23");
+    EXPECT_EQ(text_of(join({first, first})), stem + "+1" + stem + "+1");
+    EXPECT_EQ(text_of(first), stem + "+1");
+}
+
+TEST(AtomSharing, ACutOfACutIsTheTextCutOnce) {
+    std::string text;
+    while (text.size() < 600) text += fresh_text("cut");
+    atom_s* whole = atoms_add(text.c_str());
+    atom_s* outer = atoms_cut(whole, 100, 400);
+    atom_s* inner = atoms_cut(outer, 50, 200);
+    EXPECT_EQ(inner->data, whole->data + 150) << "a long cut shares the bytes it comes from";
+    EXPECT_EQ(atoms_add(text.substr(150, 200).c_str()), inner);
+    EXPECT_STREQ(inner->c_str(), text.substr(150, 200).c_str());
+    atom_s* two_tails = atoms_cut(atoms_cut(outer, 1, 399), 1, 398);
+    EXPECT_EQ(two_tails, atoms_cut(whole, 102, 398));
+    EXPECT_EQ(text_of(two_tails), text.substr(102, 398));
+    EXPECT_EQ(atoms_cut(inner, 3, 5), atoms_add(text.substr(153, 5).c_str()));
+}
+
+// Made by joining, by interning the bytes, by cutting a longer text from either end, and by
+// walking a text of one repeated piece, whose every tail that starts with the piece is a
+// text the joins made before.
+TEST(AtomSharing, EqualTextsMadeInDifferentWaysAreOneAtom) {
+    std::string piece = fresh_text("rep"), text;
+    atom_s* piece_atom = atoms_add(piece.c_str());
+    std::vector<atom_s*> joined = {piece_atom};
+    for (int i = 1; i < 100; i++) joined.push_back(join({joined.back(), piece_atom}));
+    for (int i = 0; i < 100; i++) text += piece;
+    EXPECT_EQ(atoms_add(text.c_str()), joined.back());
+    atom_s* longer = join({atoms_add("<"), joined.back(), atoms_add(">")});
+    EXPECT_EQ(atoms_cut(longer, 1, (int)text.size()), joined.back());
+    atom_s* walked = joined.back();
+    for (int i = 1; i < (int)text.size(); i++) {
+        walked = atoms_cut(walked, 1, walked->length - 1);
+        if (i % piece.size() == 0) {
+            ASSERT_EQ(walked, joined[99 - i / piece.size()]) << i;
+        }
+    }
+}
+
+// The Thue-Morse text of 2048 bytes and its mirror image have equal polynomial keys modulo
+// 2^64 whatever the base: the bytes decide, and these are two atoms.
+TEST(AtomSharing, TextsWithEqualKeysStayApart) {
+    std::string stem = fresh_text("tm"), morse, mirror;
+    for (int i = 0; i < 2048; i++) {
+        int odd = __builtin_popcount(i) & 1;
+        morse += odd ? 'b' : 'a';
+        mirror += odd ? 'a' : 'b';
+    }
+    atom_s* both = atoms_add((stem + morse + mirror).c_str());
+    int n = (int)stem.size();
+    atom_s* first = atoms_cut(atoms_cut(both, 0, n + 2048), n, 2048);
+    atom_s* second = atoms_cut(both, n + 2048, 2048);
+    EXPECT_EQ(first->key, second->key);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(text_of(first), morse);
+    EXPECT_EQ(text_of(second), mirror);
+    EXPECT_EQ(atoms_add(mirror.c_str()), second);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// str_s: growth, the byte-sum hash and how every operation keeps it, cutting, reading,
-// comparisons, and the free text functions beside the record.
+// str_s: growth, cutting, reading, comparisons, and the free text functions beside the record.
 #include <climits>
 #include <string>
 
@@ -15,7 +14,6 @@ void expect_sound(str_s& s) {
     EXPECT_GE(s.length, 0);
     EXPECT_LE(s.length, s.capacity);
     EXPECT_EQ(s.length, (int)std::string(s.data).size());
-    EXPECT_EQ(s.hash, str_get_hash(s.data));
 }
 
 TEST(StrGrowth, InitMakesAnEmptyString) {
@@ -23,7 +21,6 @@ TEST(StrGrowth, InitMakesAnEmptyString) {
     s.init();
     EXPECT_EQ(s.length, 0);
     EXPECT_EQ(s.capacity, 0);
-    EXPECT_EQ(s.hash, 0);
     EXPECT_STREQ(s.data, "");
     expect_sound(s);
     s.free();
@@ -35,7 +32,6 @@ TEST(StrGrowth, AppendGrowsBySixteenSpareBytes) {
     s.append('a');
     EXPECT_EQ(s.length, 1);
     EXPECT_EQ(s.capacity, 17);
-    EXPECT_EQ(s.hash, 97);
     char* buffer = s.data;
     for (int i = 2; i <= 17; i++) {
         s.append('a');
@@ -46,7 +42,6 @@ TEST(StrGrowth, AppendGrowsBySixteenSpareBytes) {
     EXPECT_EQ(s.length, 18);
     EXPECT_EQ(s.capacity, 34);
     EXPECT_EQ(std::string(s.data), std::string(17, 'a') + "b");
-    EXPECT_EQ(s.hash, 17 * 97 + 98);
     expect_sound(s);
     s.free();
 }
@@ -76,7 +71,6 @@ TEST(StrGrowth, CopyGrowsExactlyAndNeverShrinks) {
     s.copy("xy");
     EXPECT_STREQ(s.data, "xy");
     EXPECT_EQ(s.capacity, 6);
-    EXPECT_EQ(s.hash, 'x' + 'y');
     expect_sound(s);
     s.copy("0123456789");
     EXPECT_EQ(s.capacity, 10);
@@ -87,7 +81,6 @@ TEST(StrGrowth, CopyGrowsExactlyAndNeverShrinks) {
     s.copy(&other);
     EXPECT_STREQ(s.data, "hello");
     EXPECT_EQ(s.capacity, 10);
-    EXPECT_EQ(s.hash, other.hash);
     EXPECT_NE(s.data, other.data) << "copy(str_s*) copies the bytes, it does not share them";
     expect_sound(s);
     other.free();
@@ -100,14 +93,12 @@ TEST(StrGrowth, ConcatGrowsToTheExactLength) {
     s.concat("bc");
     EXPECT_STREQ(s.data, "abc");
     EXPECT_EQ(s.capacity, 3);
-    EXPECT_EQ(s.hash, 294);
     expect_sound(s);
 
     // A text that fits reuses the buffer.
     char* buffer = s.data;
     s.empty();
     EXPECT_EQ(s.capacity, 3);
-    EXPECT_EQ(s.hash, 0);
     s.concat("xy");
     EXPECT_EQ(s.data, buffer);
     EXPECT_EQ(s.capacity, 3);
@@ -118,7 +109,6 @@ TEST(StrGrowth, ConcatGrowsToTheExactLength) {
     s.concat(tail);
     EXPECT_STREQ(s.data, "xy\xE9z");
     EXPECT_EQ(s.capacity, 4);
-    EXPECT_EQ(s.hash, 'x' + 'y' - 23 + 'z');
     expect_sound(s);
     s.concat(&tail);
     EXPECT_EQ(s.length, 6);
@@ -138,67 +128,31 @@ TEST(StrGrowth, MoveTakesTheOtherBuffer) {
     EXPECT_STREQ(a.data, "new text");
     EXPECT_EQ(a.length, 8);
     EXPECT_EQ(a.capacity, 8);
-    EXPECT_EQ(a.hash, str_get_hash("new text"));
     a.free();
 }
 
-TEST(StrHash, BytesCountAsSignedChars) {
-    EXPECT_EQ(str_get_hash(""), 0);
-    EXPECT_EQ(str_get_hash("a"), 97);
-    EXPECT_EQ(str_get_hash("\xE9"), -23);
-    EXPECT_EQ(str_get_hash("\xFF\x80"), -1 - 128);
-    EXPECT_EQ(str_get_hash("ab"), str_get_hash("ba"));
-
-    str_s s;
-    s.init();
-    s.append((char)0xE9);
-    EXPECT_EQ(s.hash, -23) << "0xE9 adds -23, not 233";
-    s.append((char)0x7F);
-    EXPECT_EQ(s.hash, -23 + 127);
-    s.free();
-}
-
-TEST(StrHash, IncrementalHashWrapsAt32Bits) {
-    str_s s;
-    s.init("a");
-    s.hash = INT_MAX - 96;  // as if the bytes so far summed to just below the limit
-    s.append('b');
-    EXPECT_EQ(s.hash, INT_MIN + 1);
-    s.hash = INT_MIN;
-    s.concat("\xFF");
-    EXPECT_EQ(s.hash, INT_MAX);
-    s.free();
-}
-
-TEST(StrHash, LeftAndRightAlwaysRehash) {
+TEST(StrCut, LeftAndRight) {
     str_s s;
     s.init("abcd");
     s.left(2);
     EXPECT_STREQ(s.data, "ab");
-    EXPECT_EQ(s.hash, 195);
     EXPECT_EQ(s.capacity, 4);
     expect_sound(s);
 
     s.copy("abcd");
-    s.hash = 12345;  // a stale hash: left must recompute it even when nothing is cut
     s.left(10);
     EXPECT_STREQ(s.data, "abcd");
-    EXPECT_EQ(s.hash, str_get_hash("abcd"));
 
     s.right(2);
     EXPECT_STREQ(s.data, "cd");
-    EXPECT_EQ(s.hash, 'c' + 'd');
     expect_sound(s);
 
     s.copy("abcd");
-    s.hash = -7;
     s.right(4);
     EXPECT_STREQ(s.data, "abcd");
-    EXPECT_EQ(s.hash, str_get_hash("abcd"));
 
     s.right(0);
     EXPECT_STREQ(s.data, "");
-    EXPECT_EQ(s.hash, 0);
     expect_sound(s);
 
     s.copy("abcd");
@@ -208,12 +162,11 @@ TEST(StrHash, LeftAndRightAlwaysRehash) {
     s.free();
 }
 
-TEST(StrHash, ReverseKeepsTheHash) {
+TEST(StrCut, Reverse) {
     str_s s;
     s.init("abc");
     s.reverse();
     EXPECT_STREQ(s.data, "cba");
-    EXPECT_EQ(s.hash, str_get_hash("abc"));
     s.copy("abcd");
     s.reverse();
     EXPECT_STREQ(s.data, "dcba");
@@ -277,7 +230,6 @@ TEST(StrCompare, EqualityForms) {
     EXPECT_EQ(empty.eq((char)0), 0);
     EXPECT_EQ(empty.neq((char)0), 1);
 
-    EXPECT_EQ(ab.hash, ba.hash);
     EXPECT_EQ(ab.eq(ba), 0);
     EXPECT_EQ(ab.neq(ba), 1);
     EXPECT_EQ(ab.eq(ab2), 1);
