@@ -180,11 +180,13 @@ static u64 store_range_key(store_s* store, int from, int to) {
 // ---- numbers ----------------------------------------------------------------------------------
 // Numbers are the commonest values a program makes. The atoms of 0 to 4194303, written as
 // decimal text without leading zeros, are kept apart from the index in a table of
-// 4096-number pages, made as they are needed: a counter then finds its numbers in order where
+// 512-number pages, made as they are needed: a counter then finds its numbers in order where
 // the index would scatter them, and the index stays small. Every way to an atom looks there
-// first for such a text, so each text still has exactly one atom.
+// first for such a text, so each text still has exactly one atom. Pages are taken eight
+// side by side and each is cleared only when first used: a counter walks memory in order,
+// and a program that meets a few scattered numbers (fib's) touches a page of memory each.
 
-enum { PAGE_BITS = 12, PAGE = 1 << PAGE_BITS, PAGES = 1024 };
+enum { PAGE_BITS = 9, PAGE = 1 << PAGE_BITS, PAGES = 8192, GROUP = 8 };
 static atom_s** number_pages[PAGES];
 
 // The table's slot for n (made when missing), or null for a number outside the table.
@@ -192,7 +194,11 @@ static atom_s** number_slot(int n) {
     if (n < 0 || n >= PAGE * PAGES) return nullptr;
     atom_s**& page = number_pages[n >> PAGE_BITS];
     if (!page) {
-        page = new atom_s*[PAGE];
+        static atom_s** groups[PAGES / GROUP];
+        int p = n >> PAGE_BITS;
+        atom_s**& group = groups[p / GROUP];
+        if (!group) group = new atom_s*[PAGE * GROUP];
+        page = group + p % GROUP * PAGE;
         for (int i = 0; i < PAGE; i++) page[i] = nullptr;
     }
     return &page[n & (PAGE - 1)];
