@@ -189,18 +189,20 @@ static u64 store_range_key(store_s* store, int from, int to) {
 enum { PAGE_BITS = 9, PAGE = 1 << PAGE_BITS, PAGES = 8192, GROUP = 8 };
 static atom_s** number_pages[PAGES];
 
+static __attribute__((noinline)) atom_s** number_page_make(int p) {
+    static atom_s** groups[PAGES / GROUP];
+    atom_s**& group = groups[p / GROUP];
+    if (!group) group = new atom_s*[PAGE * GROUP];
+    atom_s** page = number_pages[p] = group + p % GROUP * PAGE;
+    for (int i = 0; i < PAGE; i++) page[i] = nullptr;
+    return page;
+}
+
 // The table's slot for n (made when missing), or null for a number outside the table.
 static atom_s** number_slot(int n) {
-    if (n < 0 || n >= PAGE * PAGES) return nullptr;
-    atom_s**& page = number_pages[n >> PAGE_BITS];
-    if (!page) {
-        static atom_s** groups[PAGES / GROUP];
-        int p = n >> PAGE_BITS;
-        atom_s**& group = groups[p / GROUP];
-        if (!group) group = new atom_s*[PAGE * GROUP];
-        page = group + p % GROUP * PAGE;
-        for (int i = 0; i < PAGE; i++) page[i] = nullptr;
-    }
+    if ((unsigned)n >= (unsigned)PAGE * PAGES) return nullptr;
+    atom_s** page = number_pages[n >> PAGE_BITS];
+    if (__builtin_expect(!page, 0)) page = number_page_make(n >> PAGE_BITS);
     return &page[n & (PAGE - 1)];
 }
 

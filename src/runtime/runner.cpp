@@ -166,6 +166,20 @@ __attribute__((always_inline)) inline atom_s* plain_value(list_s* cell) {
     return var ? var_slot(var) : atom;
 }
 
+// True for a call of a built-in that nothing can turn into something else before it runs:
+// no trace to show, no spy point, no `with` object whose method it could mean, and a name
+// that was never a variable's (the sticky flag is rechecked once the arguments are in).
+__attribute__((always_inline)) inline int is_plain_builtin(list_s* cell) {
+    atom_s* atom = cell->atom;
+    if ((atom->flags & (AI_FUNCTION | AI_EXTERN | AI_SPY | AI_VARIABLE)) != (AI_FUNCTION | AI_EXTERN) ||
+        is_tracing || atom == std_atom_body)
+        return 0;
+    atom_s* object = current_scope->name;
+    return object == std_atom_null || !object;
+}
+
+static atom_s* run_builtin(list_s* cell);
+
 // Inlined into run() so that a recursion through arguments costs one native frame a level.
 __attribute__((always_inline)) inline list_s* run_list(list_s* calls) {
     list_s* values = nullptr;
@@ -173,7 +187,7 @@ __attribute__((always_inline)) inline list_s* run_list(list_s* calls) {
     for (list_s* cell = calls; cell; cell = cell->next) {
         atom_s* value = plain_value(cell);
         if (!value) {
-            value = run(cell, 1, nullptr);
+            value = is_plain_builtin(cell) ? run_builtin(cell) : run(cell, 1, nullptr);
             if (RETURN) {
                 RETURN = 0;
                 value = RETURN_R;
@@ -270,6 +284,27 @@ static void block_leave(atom_s* result) {
     spare_blocks = b;
 }
 
+// A call that is_plain_builtin() let through: the steps of run() for a built-in, minus those
+// that cannot apply, in a frame of its own size. What its arguments did is looked at again:
+// a `trace` among them starts the dialogue, a variable of the built-in's name made among
+// them takes the call over as run() would decide.
+static atom_s* run_builtin(list_s* cell) {
+    stack_check();
+    call_s c = {cell->atom, run_list(cell->sub), 0};
+    if (is_tracing) PROCESS_TRACING(c.func, c.args, c.resume);
+    if (__builtin_expect(c.func->flag(AI_VARIABLE), 0)) {
+        atom_s* result = run(cell, 0, &c);
+        free_values(c.args);
+        return result;
+    }
+    running = cell;
+    atom_s* result = c.func->handler(c.args, cell->sub);
+    if (!result) result = std_atom_null;
+    free_values(c.args);
+    call_end(c.func, c.resume, result);
+    return result;
+}
+
 // Runs one call: `ready` is a call already prepared, else the call is prepared here.
 // A program function runs in this same frame, and so does every program function called
 // where its value is the function's value (the last call of the body, or of a block of an
@@ -307,7 +342,7 @@ static atom_s* run(list_s* call, int eval_args, call_s* ready) {
     while (call) {
         scope.call = call;
         if (call->next) {
-            result = run(call, 1, nullptr);
+            result = is_plain_builtin(call) ? run_builtin(call) : run(call, 1, nullptr);
             if (RETURN) break;
             call = call->next;
             continue;
