@@ -201,37 +201,6 @@ static int evaluate_pair(char const* p, int* value) {
     return 1;
 }
 
-// An expression's value depends on its text alone, and an atom's text never changes: a call
-// with the same argument atoms as an earlier one has the same value atom. Programs evaluate
-// the same few expressions over and over (a counter's "-1", a test, fib's sums), so the value
-// of a call with one to three arguments is kept in a table of 1024 slots, found by a hash of
-// the arguments' addresses; a slot holds the latest call that hashed to it.
-namespace {
-struct eval_memo {
-    atom_s* args[3];
-    atom_s* value;
-};
-}  // namespace
-static eval_memo memo[1024];
-
-static atom_s* eval_text(list_s* args);
-
-atom_s* kavo_eval(list_s* args, list_s*) {
-    if (!args) return eval_text(args);
-    list_s* b = args->next;
-    list_s* c = b ? b->next : nullptr;
-    if (c && c->next) return eval_text(args);
-    atom_s* k0 = args->atom;
-    atom_s* k1 = b ? b->atom : nullptr;
-    atom_s* k2 = c ? c->atom : nullptr;
-    unsigned long long h = (uintptr_t)k0 * 0x9E3779B97F4A7C15ull + (uintptr_t)k1 * 0xC2B2AE3D27D4EB4Full + (uintptr_t)k2;
-    eval_memo& slot = memo[h >> 54];
-    if (slot.args[0] == k0 && slot.args[1] == k1 && slot.args[2] == k2) return slot.value;
-    atom_s* value = eval_text(args);
-    slot = {{k0, k1, k2}, value};
-    return value;
-}
-
 static atom_s* eval_text(list_s* args) {
     // The joined text usually fits on the stack; a longer one goes to the heap, and a total
     // past the longest text is refused by reserve() before anything is copied.
@@ -251,4 +220,33 @@ static atom_s* eval_text(list_s* args) {
     if (!evaluate_pair(text, &value)) value = evaluate(text);
     if (text != small) big.free();
     return atoms_add(value);
+}
+
+// An expression's value depends on its text alone, and an atom's text never changes: a call
+// with the same argument atoms as an earlier one has the same value atom. Programs evaluate
+// the same few expressions over and over (a counter's "-1", a test, fib's sums), so the value
+// of a call with one to three arguments is kept in a table of 1024 slots, found by a hash of
+// the arguments' addresses; a slot holds the latest call that hashed to it.
+namespace {
+struct eval_memo {
+    atom_s* args[3];
+    atom_s* value;
+};
+}  // namespace
+static eval_memo memo[1024];
+
+atom_s* kavo_eval(list_s* args, list_s*) {
+    if (!args) return eval_text(args);
+    list_s* b = args->next;
+    list_s* c = b ? b->next : nullptr;
+    if (c && c->next) return eval_text(args);
+    atom_s* k0 = args->atom;
+    atom_s* k1 = b ? b->atom : nullptr;
+    atom_s* k2 = c ? c->atom : nullptr;
+    unsigned long long h = (uintptr_t)k0 * 0x9E3779B97F4A7C15ull + (uintptr_t)k1 * 0xC2B2AE3D27D4EB4Full + (uintptr_t)k2;
+    eval_memo& slot = memo[h >> 54];
+    if (slot.args[0] == k0 && slot.args[1] == k1 && slot.args[2] == k2) return slot.value;
+    atom_s* value = eval_text(args);
+    slot = {{k0, k1, k2}, value};
+    return value;
 }

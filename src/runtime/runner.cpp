@@ -239,6 +239,17 @@ static void call_end(atom_s* func, int resume, atom_s* result) {
     show_exit(func, result);
 }
 
+// Ends a call that runs no program function: a built-in gives its value (the empty atom for
+// none); otherwise `value` is what the call named. The values are popped when they are owned.
+__attribute__((always_inline)) inline atom_s* call_finish(call_s& c, list_s* call, call_kind kind,
+                                                          atom_s* value, int owns_args) {
+    if (kind == CALL_EXTERN) value = c.func->handler(c.args, call->sub);
+    if (!value) value = std_atom_null;
+    if (owns_args) free_values(c.args);
+    call_end(c.func, c.resume, value);
+    return value;
+}
+
 // A program function's boundary scope with its parameters bound to the values.
 static void bind(scope_s& scope, atom_s* func, list_s* args) {
     scope.push(&current_scope, std_atom_null, 1);
@@ -298,11 +309,7 @@ static atom_s* run_builtin(list_s* cell) {
         return result;
     }
     running = cell;
-    atom_s* result = c.func->handler(c.args, cell->sub);
-    if (!result) result = std_atom_null;
-    free_values(c.args);
-    call_end(c.func, c.resume, result);
-    return result;
+    return call_finish(c, cell, CALL_EXTERN, nullptr, 1);
 }
 
 // Runs one call: `ready` is a call already prepared, else the call is prepared here.
@@ -322,13 +329,7 @@ static atom_s* run(list_s* call, int eval_args, call_s* ready) {
     atom_s* result = nullptr;
     running = call;
     call_kind kind = call_classify(call, c, result);
-    if (kind != CALL_FUNCTION) {
-        if (kind == CALL_EXTERN) result = c.func->handler(c.args, call->sub);
-        if (!result) result = std_atom_null;
-        if (eval_args) free_values(c.args);
-        call_end(c.func, c.resume, result);
-        return result;
-    }
+    if (kind != CALL_FUNCTION) return call_finish(c, call, kind, result, eval_args);
 
     scope_s scope;
     bind(scope, c.func, c.args);
@@ -377,10 +378,7 @@ static atom_s* run(list_s* call, int eval_args, call_s* ready) {
             result = run(call, 1, &c);
             break;
         }
-        if (kind == CALL_EXTERN) result = c.func->handler(c.args, call->sub);
-        if (!result) result = std_atom_null;
-        free_values(c.args);
-        call_end(c.func, c.resume, result);
+        result = call_finish(c, call, kind, result, 1);
         break;
     }
     if (RETURN) result = RETURN_R;

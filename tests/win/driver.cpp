@@ -166,6 +166,9 @@ class Session {
     }
     uintptr_t find_import(char const* dll, char const* name);
     bool trap(uintptr_t at, BYTE* saved_byte);
+    void untrap(uintptr_t at, BYTE saved_byte, CONTEXT& ctx);
+    CONTEXT stopped_thread(DEBUG_EVENT const& ev);
+    void resume_thread(DEBUG_EVENT const& ev, CONTEXT const& ctx);
     void set_breakpoint();
     void at_beep(DEBUG_EVENT const& ev);
     void at_write(DEBUG_EVENT const& ev);
@@ -208,6 +211,26 @@ bool Session::trap(uintptr_t at, BYTE* saved_byte) {
     return true;
 }
 
+// Puts the original first byte back at a trap and sends the stopped thread to run it.
+void Session::untrap(uintptr_t at, BYTE saved_byte, CONTEXT& ctx) {
+    SIZE_T n = 0;
+    WriteProcessMemory(pi.hProcess, (void*)at, &saved_byte, 1, &n);
+    FlushInstructionCache(pi.hProcess, (void*)at, 1);
+    ctx.Rip = at;
+}
+
+// The registers of the thread stopped at a trap, and setting them back.
+CONTEXT Session::stopped_thread(DEBUG_EVENT const& ev) {
+    CONTEXT ctx{};
+    ctx.ContextFlags = CONTEXT_FULL;
+    GetThreadContext(threads[ev.dwThreadId], &ctx);
+    return ctx;
+}
+
+void Session::resume_thread(DEBUG_EVENT const& ev, CONTEXT const& ctx) {
+    SetThreadContext(threads[ev.dwThreadId], &ctx);
+}
+
 // ExitProcess stops once, for the last look at the console; MessageBeep stops at every call
 // and is answered here, so the beeps of the trace dialogue are counted rather than heard;
 // WriteConsoleA stops at every call to have its backspaces counted, which the screen hides.
@@ -227,48 +250,33 @@ void Session::set_breakpoint() {
 
 // Returns from MessageBeep at once with TRUE, as the function itself would after the sound.
 void Session::at_beep(DEBUG_EVENT const& ev) {
-    HANDLE thread = threads[ev.dwThreadId];
-    CONTEXT ctx{};
-    ctx.ContextFlags = CONTEXT_FULL;
-    GetThreadContext(thread, &ctx);
+    CONTEXT ctx = stopped_thread(ev);
     DWORD64 back = 0;
     read(ctx.Rsp, &back, sizeof back);
     ctx.Rip = back;
     ctx.Rsp += 8;
     ctx.Rax = TRUE;
-    SetThreadContext(thread, &ctx);
+    resume_thread(ev, ctx);
     result.beeps++;
 }
 
 // Counts the backspaces of one write, then lets the write run by one step with the original
 // first byte and puts the trap back after it.
 void Session::at_write(DEBUG_EVENT const& ev) {
-    HANDLE thread = threads[ev.dwThreadId];
-    CONTEXT ctx{};
-    ctx.ContextFlags = CONTEXT_FULL;
-    GetThreadContext(thread, &ctx);
+    CONTEXT ctx = stopped_thread(ev);
     std::string bytes(ctx.R8 < (1u << 20) ? (size_t)ctx.R8 : 0, 0);
     if (!bytes.empty()) read(ctx.Rdx, &bytes[0], bytes.size());
     for (char ch : bytes) result.backspaces += ch == '\b';
-    SIZE_T n = 0;
-    WriteProcessMemory(pi.hProcess, (void*)write_address, &write_saved, 1, &n);
-    FlushInstructionCache(pi.hProcess, (void*)write_address, 1);
-    ctx.Rip = write_address;
+    untrap(write_address, write_saved, ctx);
     ctx.EFlags |= 0x100;  // the trap flag: one instruction, then EXCEPTION_SINGLE_STEP
-    SetThreadContext(thread, &ctx);
+    resume_thread(ev, ctx);
     rearm_write = true;
 }
 
 void Session::at_exit_breakpoint(DEBUG_EVENT const& ev) {
-    HANDLE thread = threads[ev.dwThreadId];
-    CONTEXT ctx{};
-    ctx.ContextFlags = CONTEXT_FULL;
-    GetThreadContext(thread, &ctx);
-    SIZE_T n = 0;
-    WriteProcessMemory(pi.hProcess, (void*)exit_address, &saved, 1, &n);
-    FlushInstructionCache(pi.hProcess, (void*)exit_address, 1);
-    ctx.Rip = exit_address;
-    SetThreadContext(thread, &ctx);
+    CONTEXT ctx = stopped_thread(ev);
+    untrap(exit_address, saved, ctx);
+    resume_thread(ev, ctx);
     exit_address = 0;
     if (!attach()) return;
     snapshot();
