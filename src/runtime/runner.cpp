@@ -70,7 +70,8 @@ struct chunk_s {
 };
 }  // namespace
 static chunk_s* chunk;
-static list_s* value_top;  // the next free cell of `chunk`
+static list_s* value_base;  // chunk->cells
+static list_s* value_top;   // the next free cell of `chunk`
 static list_s* value_end;
 
 #if KAVO_ASAN
@@ -83,7 +84,13 @@ extern "C" void __asan_unpoison_memory_region(void const volatile* p, decltype(s
 #define VALUES_UNPOISON(cell) (void)0
 #endif
 
-static void values_grow() {
+static void values_enter(chunk_s* c) {
+    chunk = c;
+    value_base = c->cells;
+    value_end = c->cells + CHUNK_CELLS;
+}
+
+static __attribute__((noinline)) void values_grow() {
     chunk_s* next = chunk ? chunk->above : nullptr;
     if (!next) {
         next = new chunk_s;
@@ -91,13 +98,12 @@ static void values_grow() {
         next->above = nullptr;
         if (chunk) chunk->above = next;
     }
-    chunk = next;
-    value_top = chunk->cells;
-    value_end = chunk->cells + CHUNK_CELLS;
+    values_enter(next);
+    value_top = value_base;
 }
 
 __attribute__((always_inline)) inline list_s* values_push(atom_s* atom) {
-    if (value_top == value_end) values_grow();
+    if (__builtin_expect(value_top == value_end, 0)) values_grow();
     list_s* cell = value_top++;
     VALUES_UNPOISON(cell);
     cell->atom = atom;
@@ -106,21 +112,22 @@ __attribute__((always_inline)) inline list_s* values_push(atom_s* atom) {
     return cell;
 }
 
-// Pops a list of values and everything pushed after it.
-static int in_chunk(list_s* cell) {
-    return (uintptr_t)cell - (uintptr_t)chunk->cells < sizeof chunk->cells;
+// A list that starts below the current chunk: the chunks above it are left for reuse.
+static __attribute__((noinline)) void values_drop_chunks(list_s* values) {
+    do {
+        VALUES_POISON(value_base, value_top);
+        values_enter(chunk->below);
+        value_top = value_end;
+    } while ((uintptr_t)values - (uintptr_t)value_base >= sizeof chunk->cells);
 }
 
-static void free_values(list_s* values) {
+// Pops a list of values and everything pushed after it.
+__attribute__((always_inline)) inline void free_values(list_s* values) {
     if (!values) return;
-    while (!in_chunk(values)) {
-        VALUES_POISON(chunk->cells, value_top);
-        chunk = chunk->below;
-        value_top = chunk->cells + CHUNK_CELLS;
-    }
+    if (__builtin_expect((uintptr_t)values - (uintptr_t)value_base >= sizeof chunk->cells, 0))
+        values_drop_chunks(values);
     VALUES_POISON(values, value_top);
     value_top = values;
-    value_end = chunk->cells + CHUNK_CELLS;
 }
 
 static int shows_trace(atom_s* func) {
@@ -155,10 +162,13 @@ static unsigned long long levels_released;
 // variable's value or the literal itself; null when the full call path must decide.
 __attribute__((always_inline)) inline atom_s* plain_value(list_s* cell) {
     atom_s* atom = cell->atom;
-    // A block evaluated as a value (the branches of `if`) runs nothing and yields the empty
-    // atom; no program can name a variable or method like the block atom.
-    if (atom == std_atom_body && atom->notflag(AI_SPY)) return std_atom_null;
-    if (cell->sub || (atom->flags & (AI_FUNCTION | AI_SPY)) || atom->data[0] == '.') return nullptr;
+    if (cell->sub) {
+        // A block evaluated as a value (the branches of `if`) runs nothing and yields the
+        // empty atom; no program can name a variable or method like the block atom.
+        if (atom == std_atom_body && atom->notflag(AI_SPY)) return std_atom_null;
+        return nullptr;
+    }
+    if ((atom->flags & (AI_FUNCTION | AI_SPY)) || atom->data[0] == '.') return nullptr;
     atom_s* object = current_scope->name;
     if (object != std_atom_null && object) return nullptr;
     if (atom->notflag(AI_VARIABLE)) return atom;
