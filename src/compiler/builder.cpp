@@ -125,7 +125,9 @@ void on_param(char const* text) {
             param_owner = current_func;
             param_last = nullptr;
         }
-        append_after(&current_func->params, &param_last, atoms_add(text));
+        atom_s* name = atoms_add(text);
+        if (list_find(current_func->params, name)) current_func->set_flag(AI_PARAMS_TWICE);
+        append_after(&current_func->params, &param_last, name);
     }
 }
 

@@ -352,6 +352,7 @@ static void atom_copy_text(atom_s* a, char const* text, int length) {
     text_copy(a->data, text, length);
     a->data[length] = 0;
     a->length = a->capacity = length;
+    if (length && text[0] == '.') a->set_flag(AI_DOT);
 }
 
 // ---- the table ----------------------------------------------------------------------------------
@@ -463,6 +464,7 @@ atom_s* atoms_cut(atom_s* a, int start, int count) {
         cut->data = piece;
         cut->length = count;
         cut->capacity = a->capacity - start;  // the same store, so the same end of room
+        if (piece[0] == '.') cut->set_flag(AI_DOT);
     }
     // A text walked byte by byte is cut again right behind its first byte: the index slot
     // of that next tail is fetched now, while the program does the rest of the step.
@@ -528,6 +530,7 @@ atom_s* atoms_join(list_s* values) {
     store_s* store = store_of(joined);
     store->used = (int)(at - store->bytes);
     joined->length = length;
+    if (joined->data[0] == '.') joined->set_flag(AI_DOT);
     return joined;
 }
 

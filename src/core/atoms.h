@@ -31,7 +31,9 @@ enum atom_s_info : unsigned {
     AI_EXTERN = 0x10000,
     AI_FUNCTION = 0x20000,
     AI_SPY = 0x100000,
+    AI_PARAMS_TWICE = 0x80000,  // a program function that names a parameter twice
     AI_VARIABLE = 0x40000,  // the name of a variable, now or before: only such names are looked up
+    AI_DOT = 0x200000,      // a text that starts with '.', set when the atom is made
 };
 
 enum : int { ATOM_LONG = 32 };  // texts this long live in shared stores

@@ -19,11 +19,11 @@ void scope_s::push(scope_s** at, atom_s* scope_name, int is_boundary) {
     *at = this;
 }
 
-void scope_s::done() {
+void scope_s::done(list_s* borrowed) {
     if (this == &global_scope)
         for (list_s* cell = vars; cell; cell = cell->next) cell->atom->global = nullptr;
     // The value slots hold atoms, not sub-lists: the cells alone go back, in one pass.
-    for (list_s* cell = vars; cell;) {
+    for (list_s* cell = vars; cell && cell != borrowed;) {
         list_s* next = cell->next;
         delete cell;
         cell = next;

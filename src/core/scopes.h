@@ -24,7 +24,9 @@ struct scope_s {
     scope_s(scope_s** link, atom_s* name, int boundary) { push(link, name, boundary); }
     // What the pushing constructor does, for a scope whose storage outlives one push.
     void push(scope_s** link, atom_s* name, int boundary);
-    void done();
+    // Pops the scope and frees its variable cells up to `borrowed`: the cells from there
+    // on belong to whoever lent them.
+    void done(list_s* borrowed = nullptr);
 
     atom_s* new_var(atom_s* name, atom_s* value);
     list_s* get_var(atom_s* name);

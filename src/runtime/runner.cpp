@@ -49,7 +49,7 @@ static atom_s* find_method(atom_s* object, atom_s* name) {
 
 atom_s* get_func_name(list_s* call) {
     atom_s* atom = call->atom;
-    if (atom->data[0] == '.') return atoms_cut(atom, 1, atom->length - 1);
+    if (atom->flag(AI_DOT)) return atoms_cut(atom, 1, atom->length - 1);
     // Inside with(obj, ...) a call of f runs obj.f when that function exists.
     atom_s* object = current_scope->name;
     if (object != std_atom_null && object)
@@ -168,7 +168,7 @@ __attribute__((always_inline)) inline atom_s* plain_value(list_s* cell) {
         if (atom == std_atom_body && atom->notflag(AI_SPY)) return std_atom_null;
         return nullptr;
     }
-    if ((atom->flags & (AI_FUNCTION | AI_SPY)) || atom->data[0] == '.') return nullptr;
+    if (atom->flags & (AI_FUNCTION | AI_SPY | AI_DOT)) return nullptr;
     atom_s* object = current_scope->name;
     if (object != std_atom_null && object) return nullptr;
     if (atom->notflag(AI_VARIABLE)) return atom;
@@ -260,15 +260,69 @@ __attribute__((always_inline)) inline atom_s* call_finish(call_s& c, list_s* cal
     return value;
 }
 
-// A program function's boundary scope with its parameters bound to the values.
-static void bind(scope_s& scope, atom_s* func, list_s* args) {
+// A program function's boundary scope with its parameters bound to the values. Values the
+// caller leaves to the function (`owned`, on the value stack) become the variable cells
+// themselves: each cell takes its parameter's name and keeps its value in the variable's
+// slot, so binding allocates nothing. Gives the owned values: the scope borrows their cells,
+// and they are popped when the scope ends (unbind).
+__attribute__((always_inline)) inline list_s* bind(scope_s& scope, atom_s* func, list_s* args, int owned) {
     scope.push(&current_scope, std_atom_null, 1);
     list_s* value = args;
-    for (list_s* p = func->params; p; p = p->next, value = value->next)
+    // Too few values is found before a name given twice, so that must wait for the count.
+    int twice = func->flag(AI_PARAMS_TWICE);
+    if (!owned || twice) {
+        for (list_s* p = func->params; p; p = p->next, value = value->next)
+            if (!value) Error(1, 26, func, list_length(func->params));
+        value = args;
+    }
+    if (!owned) {
+        for (list_s* p = func->params; p; p = p->next, args = args->next)
+            scope.new_var(p->atom, args->atom);
+        return nullptr;
+    }
+    list_s** tail = &scope.vars;
+    for (list_s* p = func->params; p; p = p->next, value = value->next) {
+        atom_s* name = p->atom;
         if (!value) Error(1, 26, func, list_length(func->params));
-    value = args;
-    for (list_s* p = func->params; p; p = p->next, value = value->next)
-        scope.new_var(p->atom, value->atom);
+        if (twice)
+            for (list_s* v = scope.vars; v; v = v->next) Error(v->atom == name, 24, name);
+        var_slot(value) = value->atom;
+        value->atom = name;
+        name->set_flag(AI_VARIABLE);
+        *tail = value;
+        tail = &value->next;
+    }
+    // Values beyond the parameters are dropped from the list, but stay on the stack up to
+    // the scope's end.
+    *tail = nullptr;
+    return args;
+}
+
+static void unbind(scope_s& scope, list_s* borrowed) {
+    scope.done(borrowed);
+    free_values(borrowed);
+}
+
+// A call in last position takes over a scope whose borrowed cells, and everything after
+// them but the callee's values, are dead: the values move down to the first dead cell, so
+// that a loop's stack of values stays as high as one step's.
+static list_s* values_move_down(list_s* to, list_s* values) {
+    chunk_s* was = chunk;
+    list_s* was_top = value_top;
+    (void)was_top;
+    while ((uintptr_t)to - (uintptr_t)value_base >= sizeof chunk->cells) values_enter(chunk->below);
+    value_top = to;
+    // Each value is read before its cell can be written: the cells only move down.
+    list_s* head = nullptr;
+    list_s** tail = &head;
+    while (values) {
+        list_s* next = values->next;
+        *tail = values_push(values->atom);
+        tail = &(*tail)->next;
+        values = next;
+    }
+    if (chunk == was) VALUES_POISON(value_top, was_top);
+    return head;
 }
 
 // An `if` or `with` whose value is its function's value: the function runs its block itself,
@@ -342,8 +396,7 @@ static atom_s* run(list_s* call, int eval_args, call_s* ready) {
     if (kind != CALL_FUNCTION) return call_finish(c, call, kind, result, eval_args);
 
     scope_s scope;
-    bind(scope, c.func, c.args);
-    if (eval_args) free_values(c.args);
+    list_s* borrowed = bind(scope, c.func, c.args, eval_args);
     atom_s* owner = c.func;   // whose exit line this frame shows
     int owner_resume = c.resume;
     int keep = c.resume;      // a level here got "s": it must end in place
@@ -375,11 +428,14 @@ static atom_s* run(list_s* call, int eval_args, call_s* ready) {
         if (kind == CALL_FUNCTION && !is_tracing && !keep) {
             levels_released += 1 + blocks;
             for (released += 1 + blocks; blocks; blocks--) block_leave(nullptr);
-            scope.done();
+            scope.done(borrowed);
+            if (borrowed && c.args)
+                c.args = values_move_down(borrowed, c.args);
+            else
+                free_values(borrowed);
             owner = c.func;
             owner_resume = keep = c.resume;
-            bind(scope, c.func, c.args);
-            free_values(c.args);
+            borrowed = bind(scope, c.func, c.args, 1);
             call = c.func->body;
             result = nullptr;
             continue;
@@ -395,7 +451,7 @@ static atom_s* run(list_s* call, int eval_args, call_s* ready) {
     if (!result) result = std_atom_null;
     for (; blocks; blocks--) block_leave(result);
     RETURN = 0;
-    scope.done();
+    unbind(scope, borrowed);
     call_end(owner, owner_resume, result);
     if (released) levels_released -= released;
     if (is_tracing)
