@@ -201,7 +201,37 @@ static int evaluate_pair(char const* p, int* value) {
     return 1;
 }
 
+// The same for arguments that spell "A op B" or "A" so that their joined text would be read
+// as that: A and B numbers of the number table given whole, the operator alone between them
+// or in front of B's plain decimal digits ("n" "-1"). Nothing is joined or parsed again.
+static int evaluate_atoms(list_s* args, int* value) {
+    atom_s* a = args->atom;
+    if (a->notflag(AI_NUMBER)) return 0;
+    list_s* rest = args->next;
+    if (!rest) {
+        *value = (int)a->number;
+        return 1;
+    }
+    atom_s* t = rest->atom;
+    unsigned b;
+    if (!rest->next) {
+        if (t->length < 2 || t->length >= ATOM_LONG) return 0;  // a short text ends in a NUL
+        char const* end = read_decimal(t->data + 1, &b);
+        if (!end || *end) return 0;
+    } else {
+        atom_s* c = rest->next->atom;
+        if (rest->next->next || t->length != 1 || c->notflag(AI_NUMBER)) return 0;
+        b = c->number;
+    }
+    unsigned char op = (unsigned char)t->data[0];
+    if (eval_op_kind[op] == EVAL_END) return 0;
+    *value = eval_op_func[op]((int)a->number, (int)b);
+    return 1;
+}
+
 static atom_s* eval_text(list_s* args) {
+    int value;
+    if (args && evaluate_atoms(args, &value)) return atoms_add(value);
     // The joined text usually fits on the stack; a longer one goes to the heap, and a total
     // past the longest text is refused by reserve() before anything is copied.
     long long n = 0;
@@ -216,7 +246,6 @@ static atom_s* eval_text(list_s* args) {
         at += v->atom->length;
     }
     text[at] = 0;
-    int value;
     if (!evaluate_pair(text, &value)) value = evaluate(text);
     if (text != small) big.free();
     return atoms_add(value);
@@ -243,7 +272,9 @@ atom_s* kavo_eval(list_s* args, list_s*) {
     atom_s* k0 = args->atom;
     atom_s* k1 = b ? b->atom : nullptr;
     atom_s* k2 = c ? c->atom : nullptr;
-    unsigned long long h = (uintptr_t)k0 * 0x9E3779B97F4A7C15ull + (uintptr_t)k1 * 0xC2B2AE3D27D4EB4Full + (uintptr_t)k2;
+    // Each address is multiplied so that it reaches the top bits, which pick the slot.
+    unsigned long long h = (uintptr_t)k0 * 0x9E3779B97F4A7C15ull + (uintptr_t)k1 * 0xC2B2AE3D27D4EB4Full +
+                           (uintptr_t)k2 * 0x165667B19E3779F9ull;
     eval_memo& slot = memo[h >> 54];
     if (slot.args[0] == k0 && slot.args[1] == k1 && slot.args[2] == k2) return slot.value;
     atom_s* value = eval_text(args);

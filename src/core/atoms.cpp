@@ -379,15 +379,17 @@ atom_s* atoms_find(char const* text) { return atoms_find(text, text_length(text)
 atom_s* atoms_find(str_s* string) { return atoms_find(string->data, string->length); }
 
 // A number of the table's, not yet an atom.
-static atom_s* number_atom(atom_s** at, char const* text, int length) {
-    u64 key = short_key(text, length);
-    *at = atom_link(key, mix_of(key));
-    atom_copy_text(*at, text, length);
-    return *at;
+static atom_s* number_atom(atom_s** at, int n, char const* text, int length) {
+    atom_s* a = *at = atom_link(short_key(text, length), 0);
+    atom_copy_text(a, text, length);
+    a->set_flag(AI_NUMBER);
+    a->number = (unsigned)n;
+    return a;
 }
 
 static atom_s* add_text(char const* text, int length) {
-    if (atom_s** at = number_slot(table_number(text, length))) return *at ? *at : number_atom(at, text, length);
+    int n = table_number(text, length);
+    if (atom_s** at = number_slot(n)) return *at ? *at : number_atom(at, n, text, length);
     u64 key = text_key(text, length);
     unsigned mix = mix_of(key);
     slot_s* slot = index_slot(text, length, key, mix);
@@ -426,7 +428,7 @@ atom_s* atoms_add(int n) {
         atom_s* atom;
     } recent[4096];
     char text[12];
-    if (atom_s** at = number_slot(n)) return *at ? *at : number_atom(at, text, text_length(i2s(n, text)));
+    if (atom_s** at = number_slot(n)) return *at ? *at : number_atom(at, n, text, text_length(i2s(n, text)));
     auto& seen = recent[(unsigned)n & 4095];
     if (seen.atom && seen.n == n) return seen.atom;
     atom_s* atom = add_text(text, text_length(i2s(n, text)));

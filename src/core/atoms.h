@@ -34,6 +34,7 @@ enum atom_s_info : unsigned {
     AI_PARAMS_TWICE = 0x80000,  // a program function that names a parameter twice
     AI_VARIABLE = 0x40000,  // the name of a variable, now or before: only such names are looked up
     AI_DOT = 0x200000,      // a text that starts with '.', set when the atom is made
+    AI_NUMBER = 0x400000,   // a number of the number table: `number` is its value
 };
 
 enum : int { ATOM_LONG = 32 };  // texts this long live in shared stores
@@ -48,7 +49,10 @@ struct atom_s : str_s {
     };
     list_s* global;  // the global variable of this name, found without walking the globals
     unsigned flags;  // atom_s_info bits, and the tag in the low 16 bits
-    unsigned mix;    // the key mixed, for the index's slots
+    union {
+        unsigned mix;     // the key mixed, for the index's slots
+        unsigned number;  // AI_NUMBER: the value (such atoms live in a table, not the index)
+    };
 
     int flag(atom_s_info mask) { return (int)(flags & mask); }
     int notflag(atom_s_info mask) { return (flags & mask) == 0; }
