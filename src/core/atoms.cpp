@@ -315,9 +315,10 @@ static slot_s* index_slot(char const* text, int length, u64 key, unsigned mix) {
     return index_slot(key, mix, length, [&](atom_s* a) { return same_bytes(a->data, text, length); });
 }
 
-// A new atom, newest in the chain; the caller gives it its text and files it.
-static atom_s* atom_link(u64 key, unsigned mix) {
-    atom_s* a = (atom_s*)arena_take(sizeof(atom_s));
+// A new atom, newest in the chain, with `extra` bytes of its own behind it; the caller gives
+// it its text and files it.
+static atom_s* atom_link(u64 key, unsigned mix, int extra = 0) {
+    atom_s* a = (atom_s*)arena_take((long long)sizeof(atom_s) + extra);
     a->params = nullptr;
     a->body = nullptr;
     a->flags = 0;
@@ -379,9 +380,23 @@ atom_s* atoms_find(char const* text) { return atoms_find(text, text_length(text)
 atom_s* atoms_find(str_s* string) { return atoms_find(string->data, string->length); }
 
 // A number of the table's, not yet an atom.
-static atom_s* number_atom(atom_s** at, int n, char const* text, int length) {
-    atom_s* a = *at = atom_link(short_key(text, length), 0);
-    atom_copy_text(a, text, length);
+// Its text (at most 7 digits and the NUL) is kept right behind it, written as one word whose
+// lowest byte is the first digit.
+static __attribute__((noinline)) atom_s* number_atom(atom_s** at, int n) {
+    u64 word = 0;
+    int length = 0;
+    unsigned u = (unsigned)n;
+    do {
+        word = word << 8 | (u64)('0' + u % 10);
+        u /= 10;
+        length++;
+    } while (u);
+    char text[8];
+    __builtin_memcpy(text, &word, 8);
+    atom_s* a = *at = atom_link(short_key(text, length), 0, 8);
+    a->data = (char*)(a + 1);
+    __builtin_memcpy(a->data, &word, 8);
+    a->length = a->capacity = length;
     a->set_flag(AI_NUMBER);
     a->number = (unsigned)n;
     return a;
@@ -389,7 +404,7 @@ static atom_s* number_atom(atom_s** at, int n, char const* text, int length) {
 
 static atom_s* add_text(char const* text, int length) {
     int n = table_number(text, length);
-    if (atom_s** at = number_slot(n)) return *at ? *at : number_atom(at, n, text, length);
+    if (atom_s** at = number_slot(n)) return *at ? *at : number_atom(at, n);
     u64 key = text_key(text, length);
     unsigned mix = mix_of(key);
     slot_s* slot = index_slot(text, length, key, mix);
@@ -428,7 +443,7 @@ atom_s* atoms_add(int n) {
         atom_s* atom;
     } recent[4096];
     char text[12];
-    if (atom_s** at = number_slot(n)) return *at ? *at : number_atom(at, n, text, text_length(i2s(n, text)));
+    if (atom_s** at = number_slot(n)) return *at ? *at : number_atom(at, n);
     auto& seen = recent[(unsigned)n & 4095];
     if (seen.atom && seen.n == n) return seen.atom;
     atom_s* atom = add_text(text, text_length(i2s(n, text)));
