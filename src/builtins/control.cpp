@@ -34,7 +34,11 @@ static atom_s* run_block(atom_s* func, list_s* args, list_s* raw_args) {
     return result;
 }
 
-atom_s* kavo_if(list_s* args, list_s* raw_args) { return run_block(std_atom_if, args, raw_args); }
+atom_s* kavo_if(list_s* args, list_s* raw_args) {
+    // A false test without an else runs nothing, so it needs no scope.
+    if (arg_value(args, 0) == std_atom_null && !list_get(raw_args, 2)) return std_atom_null;
+    return run_block(std_atom_if, args, raw_args);
+}
 
 atom_s* kavo_with(list_s* args, list_s* raw_args) {
     return run_block(std_atom_with, args, raw_args);

@@ -264,6 +264,14 @@ struct eval_memo {
 }  // namespace
 static eval_memo memo[1024];
 
+static __attribute__((noinline)) atom_s* eval_remember(list_s* args, eval_memo& slot) {
+    atom_s* value = eval_text(args);
+    list_s* b = args->next;
+    list_s* c = b ? b->next : nullptr;
+    slot = {{args->atom, b ? b->atom : nullptr, c ? c->atom : nullptr}, value};
+    return value;
+}
+
 atom_s* kavo_eval(list_s* args, list_s*) {
     if (!args) return eval_text(args);
     list_s* b = args->next;
@@ -277,7 +285,5 @@ atom_s* kavo_eval(list_s* args, list_s*) {
                            (uintptr_t)k2 * 0x165667B19E3779F9ull;
     eval_memo& slot = memo[h >> 54];
     if (slot.args[0] == k0 && slot.args[1] == k1 && slot.args[2] == k2) return slot.value;
-    atom_s* value = eval_text(args);
-    slot = {{k0, k1, k2}, value};
-    return value;
+    return eval_remember(args, slot);  // a call in last position: the hit path saves no registers
 }

@@ -462,7 +462,7 @@ static atom_s* run(list_s* call, int eval_args, call_s* ready) {
 atom_s* engine_run_func(list_s* call, int stop_return, int eval_args) {
     atom_s* result = std_atom_null;
     for (; call; call = call->next, eval_args = 1) {
-        result = run(call, eval_args, nullptr);
+        result = eval_args && is_plain_builtin(call) ? run_builtin(call) : run(call, eval_args, nullptr);
         if (RETURN) {
             if (stop_return) RETURN = 0;
             result = RETURN_R;
