@@ -11,7 +11,7 @@ scope_s* scope_s::tmp;
 
 void scope_s::push(scope_s** at, atom_s* scope_name, int is_boundary) {
     vars = nullptr;
-    name = scope_name;
+    name = scope_name == std_atom_null ? nullptr : scope_name;
     boundary = is_boundary;
     link = at;
     prev = *at;

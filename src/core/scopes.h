@@ -12,7 +12,7 @@ struct scope_s {
     static scope_s* tmp;  // where a scope that was never pushed "pops" to
 
     list_s* vars;     // newest first
-    atom_s* name;     // the object of a `with` scope; the empty atom otherwise
+    atom_s* name;     // the object of a `with` scope; null otherwise (the empty text is none)
     int boundary;
     scope_s** link;   // the scope pointer this scope was pushed onto
     scope_s* prev;    // what *link held before the push

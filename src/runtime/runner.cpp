@@ -51,8 +51,7 @@ atom_s* get_func_name(list_s* call) {
     atom_s* atom = call->atom;
     if (atom->flag(AI_DOT)) return atoms_cut(atom, 1, atom->length - 1);
     // Inside with(obj, ...) a call of f runs obj.f when that function exists.
-    atom_s* object = current_scope->name;
-    if (object != std_atom_null && object)
+    if (atom_s* object = current_scope->name)
         if (atom_s* method = find_method(object, atom)) return method;
     return atom;
 }
@@ -169,8 +168,7 @@ __attribute__((always_inline)) inline atom_s* plain_value(list_s* cell) {
         return nullptr;
     }
     if (atom->flags & (AI_FUNCTION | AI_SPY | AI_DOT)) return nullptr;
-    atom_s* object = current_scope->name;
-    if (object != std_atom_null && object) return nullptr;
+    if (current_scope->name) return nullptr;
     if (atom->notflag(AI_VARIABLE)) return atom;
     list_s* var = current_scope->find_var(atom);
     return var ? var_slot(var) : atom;
@@ -184,8 +182,7 @@ __attribute__((always_inline)) inline int is_plain_builtin(list_s* cell) {
     if ((atom->flags & (AI_FUNCTION | AI_EXTERN | AI_SPY | AI_VARIABLE)) != (AI_FUNCTION | AI_EXTERN) ||
         is_tracing || atom == std_atom_body)
         return 0;
-    atom_s* object = current_scope->name;
-    return object == std_atom_null || !object;
+    return !current_scope->name;
 }
 
 static atom_s* run_builtin(list_s* cell);
