@@ -387,8 +387,9 @@ static __attribute__((noinline)) atom_s* number_atom(atom_s** at, int n) {
     int length = 0;
     unsigned u = (unsigned)n;
     do {
-        word = word << 8 | (u64)('0' + u % 10);
-        u /= 10;
+        unsigned q = u / 10;
+        word = word << 8 | (u64)('0' + (u - q * 10));
+        u = q;
         length++;
     } while (u);
     char text[8];

@@ -359,18 +359,31 @@ static void block_leave(atom_s* result) {
 // A call that is_plain_builtin() let through: the steps of run() for a built-in, minus those
 // that cannot apply, in a frame of its own size. What its arguments did is looked at again:
 // a `trace` among them starts the dialogue, a variable of the built-in's name made among
-// them takes the call over as run() would decide.
-static atom_s* run_builtin(list_s* cell) {
-    stack_check();
-    call_s c = {cell->atom, run_list(cell->sub), 0};
+// them takes the call over as run() would decide; both are rare and go the slow way, so the
+// common way keeps everything in registers.
+static __attribute__((noinline)) atom_s* run_builtin_slow(list_s* cell, list_s* args) {
+    call_s c = {cell->atom, args, 0};
     if (is_tracing) PROCESS_TRACING(c.func, c.args, c.resume);
-    if (__builtin_expect(c.func->flag(AI_VARIABLE), 0)) {
+    if (c.func->flag(AI_VARIABLE)) {
         atom_s* result = run(cell, 0, &c);
         free_values(c.args);
         return result;
     }
     running = cell;
     return call_finish(c, cell, CALL_EXTERN, nullptr, 1);
+}
+
+static atom_s* run_builtin(list_s* cell) {
+    stack_check();
+    list_s* args = run_list(cell->sub);
+    atom_s* func = cell->atom;
+    if (__builtin_expect(is_tracing || func->flag(AI_VARIABLE), 0)) return run_builtin_slow(cell, args);
+    running = cell;
+    atom_s* value = func->handler(args, cell->sub);
+    if (!value) value = std_atom_null;
+    free_values(args);
+    show_exit(func, value);  // the built-in may have been `trace`
+    return value;
 }
 
 // Runs one call: `ready` is a call already prepared, else the call is prepared here.
