@@ -392,9 +392,8 @@ static __attribute__((noinline)) atom_s* number_atom(atom_s** at, int n) {
         u = q;
         length++;
     } while (u);
-    char text[8];
-    __builtin_memcpy(text, &word, 8);
-    atom_s* a = *at = atom_link(short_key(text, length), 0, 8);
+    // Only the table finds it, never the index, so it needs no key.
+    atom_s* a = *at = atom_link(0, 0, 8);
     a->data = (char*)(a + 1);
     __builtin_memcpy(a->data, &word, 8);
     a->length = a->capacity = length;
