@@ -209,6 +209,14 @@ __attribute__((always_inline)) inline list_s* run_list(list_s* calls) {
 list_s* engine_run_list(list_s* calls) { return run_list(calls); }
 void engine_free_list(list_s* values) { free_values(values); }
 
+// The dialogue of a call while tracing; 1 when it got "s". Out of line, so that no call's
+// record needs an address.
+static __attribute__((noinline)) int dialogue(atom_s* func, list_s* args) {
+    int resume = 0;
+    PROCESS_TRACING(func, args, resume);
+    return resume;
+}
+
 // The steps of a call that happen in the caller's scopes, in order: the spy check, the call
 // line, the arguments and the dialogue.
 __attribute__((always_inline)) inline void call_prepare(call_s& c, list_s* call, int eval_args) {
@@ -219,7 +227,7 @@ __attribute__((always_inline)) inline void call_prepare(call_s& c, list_s* call,
     if (shows_trace(func)) console_printf("%% Calling '%s' ...\n", func->c_str());
     c.args = call->sub;
     if (eval_args) c.args = call->atom == std_atom_body ? nullptr : run_list(call->sub);
-    if (is_tracing) PROCESS_TRACING(func, c.args, c.resume);
+    if (is_tracing) c.resume = dialogue(func, c.args);
 }
 
 enum call_kind { CALL_VALUE, CALL_EXTERN, CALL_FUNCTION };
@@ -363,7 +371,7 @@ static void block_leave(atom_s* result) {
 // common way keeps everything in registers.
 static __attribute__((noinline)) atom_s* run_builtin_slow(list_s* cell, list_s* args) {
     call_s c = {cell->atom, args, 0};
-    if (is_tracing) PROCESS_TRACING(c.func, c.args, c.resume);
+    if (is_tracing) c.resume = dialogue(c.func, c.args);
     if (c.func->flag(AI_VARIABLE)) {
         atom_s* result = run(cell, 0, &c);
         free_values(c.args);
@@ -451,7 +459,8 @@ static atom_s* run(list_s* call, int eval_args, call_s* ready) {
             continue;
         }
         if (kind == CALL_FUNCTION) {
-            result = run(call, 1, &c);
+            call_s ready = c;  // a copy, so that `c` itself never needs an address
+            result = run(call, 1, &ready);
             break;
         }
         result = call_finish(c, call, kind, result, 1);
