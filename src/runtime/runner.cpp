@@ -15,17 +15,17 @@ atom_s* RETURN_R;
 // The function obj.name when it exists, else null; the text is built and looked up only once
 // per pair, since a method found stays a function for good and a miss stays a miss until the
 // compiler defines another function.
-static atom_s* find_method(atom_s* object, atom_s* name) {
-    struct entry {
-        atom_s* object;
-        atom_s* name;
-        atom_s* method;
-        unsigned defined;
-    };
-    static entry cache[512];
-    entry& e = cache[(((uintptr_t)object >> 4) ^ ((uintptr_t)name >> 3)) & 511];
-    if (e.object == object && e.name == name && (e.method || e.defined == functions_defined))
-        return e.method;
+namespace {
+struct method_entry {
+    atom_s* object;
+    atom_s* name;
+    atom_s* method;
+    unsigned defined;
+};
+}  // namespace
+static method_entry method_cache[512];
+
+static __attribute__((noinline)) atom_s* method_look_up(atom_s* object, atom_s* name, method_entry& e) {
     long long n = (long long)object->length + 1 + name->length;
     atom_s* method;
     if (n > STR_MAX) {
@@ -45,6 +45,13 @@ static atom_s* find_method(atom_s* object, atom_s* name) {
     if (method && method->notflag(AI_FUNCTION)) method = nullptr;
     e = {object, name, method, functions_defined};
     return method;
+}
+
+static __attribute__((noinline)) atom_s* find_method(atom_s* object, atom_s* name) {
+    method_entry& e = method_cache[(((uintptr_t)object >> 4) ^ ((uintptr_t)name >> 3)) & 511];
+    if (e.object == object && e.name == name && (e.method || e.defined == functions_defined))
+        return e.method;
+    return method_look_up(object, name, e);
 }
 
 atom_s* get_func_name(list_s* call) {
