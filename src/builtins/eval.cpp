@@ -92,6 +92,11 @@ static int digit_value(char c, int base) {
 static int read_number(char const** cursor) {
     char const* p = *cursor;
     unsigned base = 10, v = 0;
+    if (p[0] != '0') {  // decimal, the common case
+        for (unsigned d; (d = (unsigned)(unsigned char)*p - '0') < 10; p++) v = v * 10 + d;
+        *cursor = p;
+        return (int)v;
+    }
     if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
         base = 16;
         p += 2;
@@ -105,7 +110,6 @@ static int read_number(char const** cursor) {
 }
 
 void eval_simple(char const** cursor, int* value) {
-    stack_check();
     eval_skip_space(cursor);
     int complements = 0;
     while (**cursor == '!') {
@@ -114,6 +118,7 @@ void eval_simple(char const** cursor, int* value) {
         eval_skip_space(cursor);
     }
     if (**cursor == '(') {
+        stack_check();  // brackets are the only way the evaluator recurses
         (*cursor)++;
         eval_expr(cursor, value);
         eval_skip_space(cursor);

@@ -108,22 +108,32 @@ static unsigned mix_of(u64 h) {
 // from 64 KiB up to 4 MiB: a small program stays small, and a large one asks the host for
 // few large blocks, which it may back with huge pages. The sanitizer build gives every piece
 // its own allocation, so that it can see each one.
-static void* arena_take(long long size) {
+#if !KAVO_ASAN
+static char* arena_block;
+static long long arena_left;
+
+static __attribute__((noinline)) void* arena_refill(long long size) {
+    static long long next = 32768;
+    if (size > 1024) return new char[size];
+    if (next < (4 << 20)) next *= 2;
+    arena_block = new char[next];
+    arena_left = next;
+    char* p = arena_block;
+    arena_block += size;
+    arena_left -= size;
+    return p;
+}
+#endif
+
+__attribute__((always_inline)) inline void* arena_take(long long size) {
 #if KAVO_ASAN
     return new char[size];
 #else
-    static char* block;
-    static long long left, next = 32768;
     size = (size + 7) & ~7;
-    if (size > 1024) return new char[size];
-    if (size > left) {
-        if (next < (4 << 20)) next *= 2;
-        block = new char[next];
-        left = next;
-    }
-    char* p = block;
-    block += size;
-    left -= size;
+    if (__builtin_expect(size > arena_left || size > 1024, 0)) return arena_refill(size);
+    char* p = arena_block;
+    arena_block += size;
+    arena_left -= size;
     return p;
 #endif
 }
