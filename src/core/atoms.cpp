@@ -192,18 +192,24 @@ static u64 store_range_key(store_s* store, int from, int to) {
 // decimal text without leading zeros, are kept apart from the index in a table of
 // 512-number pages, made as they are needed: a counter then finds its numbers in order where
 // the index would scatter them, and the index stays small. Every way to an atom looks there
-// first for such a text, so each text still has exactly one atom. Pages are taken eight
-// side by side and each is cleared only when first used: a counter walks memory in order,
-// and a program that meets a few scattered numbers (fib's) touches a page of memory each.
+// first for such a text, so each text still has exactly one atom. Pages are carved in the
+// order the program first meets them from blocks of 64, and each is cleared only then: a
+// counter walks memory in order, and a program that meets a few scattered numbers (fib's)
+// touches a page of memory for each, side by side, with no allocation's bookkeeping between.
 
-enum { PAGE_BITS = 9, PAGE = 1 << PAGE_BITS, PAGES = 8192, GROUP = 8 };
+enum { PAGE_BITS = 9, PAGE = 1 << PAGE_BITS, PAGES = 8192, BLOCK_PAGES = 64 };
 static atom_s** number_pages[PAGES];
 
 static __attribute__((noinline)) atom_s** number_page_make(int p) {
-    static atom_s** groups[PAGES / GROUP];
-    atom_s**& group = groups[p / GROUP];
-    if (!group) group = new atom_s*[PAGE * GROUP];
-    atom_s** page = number_pages[p] = group + p % GROUP * PAGE;
+    static atom_s** block;
+    static int left;
+    if (!left) {
+        block = new atom_s*[PAGE * BLOCK_PAGES];
+        left = BLOCK_PAGES;
+    }
+    atom_s** page = number_pages[p] = block;
+    block += PAGE;
+    left--;
     for (int i = 0; i < PAGE; i++) page[i] = nullptr;
     return page;
 }
