@@ -19,7 +19,7 @@ void scope_s::push(scope_s** at, atom_s* scope_name, int is_boundary) {
     *at = this;
 }
 
-void scope_s::done(list_s* borrowed) {
+void scope_s::clear(list_s* borrowed) {
     if (this == &global_scope)
         for (list_s* cell = vars; cell; cell = cell->next) cell->atom->global = nullptr;
     // The value slots hold atoms, not sub-lists: the cells alone go back, in one pass.
@@ -29,6 +29,11 @@ void scope_s::done(list_s* borrowed) {
         cell = next;
     }
     vars = nullptr;
+    call = nullptr;
+}
+
+void scope_s::done(list_s* borrowed) {
+    clear(borrowed);
     *link = prev;
 }
 

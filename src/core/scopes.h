@@ -27,6 +27,8 @@ struct scope_s {
     // Pops the scope and frees its variable cells up to `borrowed`: the cells from there
     // on belong to whoever lent them.
     void done(list_s* borrowed = nullptr);
+    // What done() does but the pop: the scope stays pushed, empty, as a fresh push leaves it.
+    void clear(list_s* borrowed = nullptr);
 
     atom_s* new_var(atom_s* name, atom_s* value);
     list_s* get_var(atom_s* name);

@@ -272,13 +272,12 @@ __attribute__((always_inline)) inline atom_s* call_finish(call_s& c, list_s* cal
     return value;
 }
 
-// A program function's boundary scope with its parameters bound to the values. Values the
-// caller leaves to the function (`owned`, on the value stack) become the variable cells
-// themselves: each cell takes its parameter's name and keeps its value in the variable's
-// slot, so binding allocates nothing. Gives the owned values: the scope borrows their cells,
-// and they are popped when the scope ends (unbind).
+// Binds a program function's parameters to the values in its boundary scope, pushed and
+// empty. Values the caller leaves to the function (`owned`, on the value stack) become the
+// variable cells themselves: each cell takes its parameter's name and keeps its value in the
+// variable's slot, so binding allocates nothing. Gives the owned values: the scope borrows
+// their cells, and they are popped when the scope ends (unbind).
 __attribute__((always_inline)) inline list_s* bind(scope_s& scope, atom_s* func, list_s* args, int owned) {
-    scope.push(&current_scope, std_atom_null, 1);
     list_s* value = args;
     // Too few values is found before a name given twice, so that must wait for the count.
     int twice = func->flag(AI_PARAMS_TWICE);
@@ -421,6 +420,7 @@ static atom_s* run(list_s* call, int eval_args, call_s* ready) {
     if (kind != CALL_FUNCTION) return call_finish(c, call, kind, result, eval_args);
 
     scope_s scope;
+    scope.push(&current_scope, std_atom_null, 1);
     list_s* borrowed = bind(scope, c.func, c.args, eval_args);
     atom_s* owner = c.func;   // whose exit line this frame shows
     int owner_resume = c.resume;
@@ -453,7 +453,7 @@ static atom_s* run(list_s* call, int eval_args, call_s* ready) {
         if (kind == CALL_FUNCTION && !is_tracing && !keep) {
             levels_released += 1 + blocks;
             for (released += 1 + blocks; blocks; blocks--) block_leave(nullptr);
-            scope.done(borrowed);
+            scope.clear(borrowed);  // the callee takes it over
             if (borrowed && c.args)
                 c.args = values_move_down(borrowed, c.args);
             else
