@@ -191,18 +191,35 @@ static char const* read_decimal(char const* p, unsigned* v) {
     return p;
 }
 
-// Most expressions are one number or two numbers around one operator ("n-1", "a+b"): their
-// value needs none of the grouping rules, so they are worked out without the parser.
-static int evaluate_pair(char const* p, int* value) {
-    unsigned a, b;
-    if (!(p = read_decimal(p, &a))) return 0;
-    if (!*p) {
-        *value = (int)a;
-        return 1;
+// Most expressions are plain decimal numbers between operators ("n-1", "i*200+j"): their
+// value needs no brackets, spaces or other bases, so they are read in one pass by the rules
+// eval_expr applies to them: a tight operator takes the number after it at once, a loose
+// one waits for the rest of the expression. 0 for any other text, which the parser then
+// reads from its start (an error such as a division by zero is met in the same order).
+static int evaluate_plain(char const* p, int* value) {
+    struct {
+        int left;
+        unsigned char op;
+    } chain[16];
+    int count = 0;
+    unsigned v, right;
+    if (!(p = read_decimal(p, &v))) return 0;
+    for (unsigned char c; (c = (unsigned char)*p); ) {
+        unsigned char kind = eval_op_kind[c];
+        if (kind == EVAL_END || !(p = read_decimal(p + 1, &right))) return 0;
+        if (kind == EVAL_TIGHT) {
+            v = (unsigned)eval_op_func[c]((int)v, (int)right);
+        } else {
+            if (count == 16) return 0;
+            chain[count++] = {(int)v, c};
+            v = right;
+        }
     }
-    unsigned char op = (unsigned char)*p;
-    if (eval_op_kind[op] == EVAL_END || !(p = read_decimal(p + 1, &b)) || *p) return 0;
-    *value = eval_op_func[op]((int)a, (int)b);
+    while (count) {
+        count--;
+        v = (unsigned)eval_op_func[chain[count].op](chain[count].left, (int)v);
+    }
+    *value = (int)v;
     return 1;
 }
 
@@ -251,7 +268,7 @@ static atom_s* eval_text(list_s* args) {
         at += v->atom->length;
     }
     text[at] = 0;
-    if (!evaluate_pair(text, &value)) value = evaluate(text);
+    if (!evaluate_plain(text, &value)) value = evaluate(text);
     if (text != small) big.free();
     return atoms_add(value);
 }
