@@ -25,9 +25,7 @@ list_s* control_block(atom_s* func, list_s* args, list_s* raw_args, atom_s*& sco
     return block_calls(raw_args, arg_value(args, 0) != std_atom_null ? 1 : 2);
 }
 
-static atom_s* run_block(atom_s* func, list_s* args, list_s* raw_args) {
-    atom_s* scope_name;
-    list_s* calls = control_block(func, args, raw_args, scope_name);
+static atom_s* run_block(list_s* calls, atom_s* scope_name) {
     scope_s block(&current_scope, scope_name, 0);
     atom_s* result = engine_run_func(calls, 0, 1);
     block.done();
@@ -35,13 +33,15 @@ static atom_s* run_block(atom_s* func, list_s* args, list_s* raw_args) {
 }
 
 atom_s* kavo_if(list_s* args, list_s* raw_args) {
-    // A false test without an else runs nothing, so it needs no scope.
-    if (arg_value(args, 0) == std_atom_null && !list_get(raw_args, 2)) return std_atom_null;
-    return run_block(std_atom_if, args, raw_args);
+    list_s* calls = block_calls(raw_args, arg_value(args, 0) != std_atom_null ? 1 : 2);
+    if (!calls) return std_atom_null;  // nothing runs, so no scope is needed
+    return run_block(calls, std_atom_null);
 }
 
 atom_s* kavo_with(list_s* args, list_s* raw_args) {
-    return run_block(std_atom_with, args, raw_args);
+    atom_s* scope_name;
+    list_s* calls = control_block(std_atom_with, args, raw_args, scope_name);
+    return run_block(calls, scope_name);
 }
 
 atom_s* kavo_body(list_s*, list_s*) { return std_atom_null; }
