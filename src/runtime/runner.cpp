@@ -436,6 +436,8 @@ static atom_s* run(list_s* call, int eval_args, call_s* ready) {
             call = call->next;
             continue;
         }
+        // A value in last position (a literal, a variable, a block) ends the call at once.
+        if ((result = plain_value(call))) break;
         call_prepare(c, call, 1);
         running = call;
         kind = call_classify(call, c, result);
