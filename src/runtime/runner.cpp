@@ -108,13 +108,14 @@ static __attribute__((noinline)) void values_grow() {
     value_top = value_base;
 }
 
+// A new cell whose `next` the caller sets. Its `sub` is cleared: `call` hands values on as the
+// cells of a call, whose sub-lists a built-in may read.
 __attribute__((always_inline)) inline list_s* values_push(atom_s* atom) {
     if (__builtin_expect(value_top == value_end, 0)) values_grow();
     list_s* cell = value_top++;
     VALUES_UNPOISON(cell);
     cell->atom = atom;
     cell->sub = nullptr;
-    cell->next = nullptr;
     return cell;
 }
 
@@ -210,6 +211,7 @@ __attribute__((always_inline)) inline list_s* run_list(list_s* calls) {
         *tail = values_push(value);
         tail = &(*tail)->next;
     }
+    *tail = nullptr;
     return values;
 }
 
@@ -332,6 +334,7 @@ static list_s* values_move_down(list_s* to, list_s* values) {
         tail = &(*tail)->next;
         values = next;
     }
+    *tail = nullptr;
     if (chunk == was) VALUES_POISON(value_top, was_top);
     return head;
 }
