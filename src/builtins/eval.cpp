@@ -286,6 +286,12 @@ struct eval_memo {
 }  // namespace
 static eval_memo memo[1024];
 
+// Each address is multiplied so that it reaches the top bits, which pick the slot.
+static unsigned memo_hash(atom_s* k0, atom_s* k1, atom_s* k2) {
+    return (unsigned)(((uintptr_t)k0 * 0x9E3779B97F4A7C15ull + (uintptr_t)k1 * 0xC2B2AE3D27D4EB4Full +
+                       (uintptr_t)k2 * 0x165667B19E3779F9ull) >> 54);
+}
+
 static __attribute__((noinline)) atom_s* eval_remember(list_s* args, eval_memo& slot) {
     atom_s* value = eval_text(args);
     list_s* b = args->next;
@@ -293,6 +299,13 @@ static __attribute__((noinline)) atom_s* eval_remember(list_s* args, eval_memo& 
     slot = {{args->atom, b ? b->atom : nullptr, c ? c->atom : nullptr}, value};
     return value;
 }
+
+atom_s* eval_recall(atom_s* k0, atom_s* k1, atom_s* k2, unsigned& at) {
+    eval_memo& slot = memo[at = memo_hash(k0, k1, k2)];
+    return slot.args[0] == k0 && slot.args[1] == k1 && slot.args[2] == k2 ? slot.value : nullptr;
+}
+
+atom_s* eval_keep(list_s* args, unsigned slot) { return eval_remember(args, memo[slot]); }
 
 atom_s* kavo_eval(list_s* args, list_s*) {
     if (!args) return eval_text(args);
@@ -302,10 +315,7 @@ atom_s* kavo_eval(list_s* args, list_s*) {
     atom_s* k0 = args->atom;
     atom_s* k1 = b ? b->atom : nullptr;
     atom_s* k2 = c ? c->atom : nullptr;
-    // Each address is multiplied so that it reaches the top bits, which pick the slot.
-    unsigned long long h = (uintptr_t)k0 * 0x9E3779B97F4A7C15ull + (uintptr_t)k1 * 0xC2B2AE3D27D4EB4Full +
-                           (uintptr_t)k2 * 0x165667B19E3779F9ull;
-    eval_memo& slot = memo[h >> 54];
+    eval_memo& slot = memo[memo_hash(k0, k1, k2)];
     if (slot.args[0] == k0 && slot.args[1] == k1 && slot.args[2] == k2) return slot.value;
     return eval_remember(args, slot);  // a call in last position: the hit path saves no registers
 }

@@ -17,3 +17,11 @@ void eval_expr(char const** cursor, int* value);
 void eval_simple(char const** cursor, int* value);
 void eval_skip_space(char const** cursor);
 int mpow(int base, int exponent);
+
+struct atom_s;
+// For the runner, which can see an eval's argument atoms before it makes their list: the
+// value `eval` gave last for these one to three atoms (null for those missing) when it is
+// still remembered, else null and `slot` says where eval_keep will remember it.
+atom_s* eval_recall(atom_s* a, atom_s* b, atom_s* c, unsigned& slot);
+struct list_s;
+atom_s* eval_keep(list_s* args, unsigned slot);  // what kavo_eval gives for args, remembered

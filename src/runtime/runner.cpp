@@ -390,8 +390,38 @@ static __attribute__((noinline)) atom_s* run_builtin_slow(list_s* cell, list_s* 
     return call_finish(c, cell, CALL_EXTERN, nullptr, 1);
 }
 
+// An `eval` of one to three bare values: its remembered value is found from the values
+// themselves before any list is made, and a value not remembered is worked out from them
+// without looking again. Null for other calls, which take the ordinary way. Only
+// run_builtin calls this, so no dialogue, trace line or variable of eval's name applies.
+__attribute__((always_inline)) inline atom_s* eval_of_values(list_s* cell) {
+    list_s* a0 = cell->sub;
+    if (!a0 || a0->sub) return nullptr;
+    list_s* a1 = a0->next;
+    list_s* a2 = a1 ? a1->next : nullptr;
+    if ((a1 && a1->sub) || (a2 && (a2->sub || a2->next))) return nullptr;  // a call among them
+    atom_s* k[3] = {plain_value(a0), nullptr, nullptr};
+    if (!k[0] || (a1 && !(k[1] = plain_value(a1))) || (a2 && !(k[2] = plain_value(a2)))) return nullptr;
+    int n = a2 ? 3 : a1 ? 2 : 1;
+    unsigned slot;
+    if (atom_s* value = eval_recall(k[0], k[1], k[2], slot)) return value;
+    list_s* args = nullptr;
+    list_s** tail = &args;
+    for (int i = 0; i < n; i++) {
+        *tail = values_push(k[i]);
+        tail = &(*tail)->next;
+    }
+    *tail = nullptr;
+    running = cell;
+    atom_s* value = eval_keep(args, slot);
+    free_values(args);
+    return value;
+}
+
 static atom_s* run_builtin(list_s* cell) {
     stack_check();
+    if (cell->atom == std_atom_eval)
+        if (atom_s* value = eval_of_values(cell)) return value;
     list_s* args = run_list(cell->sub);
     atom_s* func = cell->atom;
     if (__builtin_expect(is_tracing || func->flag(AI_VARIABLE), 0)) return run_builtin_slow(cell, args);
