@@ -188,8 +188,9 @@ static u64 store_range_key(store_s* store, int from, int to) {
 }
 
 // ---- numbers ----------------------------------------------------------------------------------
-// Numbers are the commonest values a program makes. The atoms of 0 to 4194303, written as
-// decimal text without leading zeros, are kept apart from the index in a table of
+// Numbers are the commonest values a program makes. The atoms of 0 to 9999999 (every number
+// of up to seven digits), written as decimal text without leading zeros, are kept apart from
+// the index in a table of
 // 512-number pages, made as they are needed: a counter then finds its numbers in order where
 // the index would scatter them, and the index stays small. Every way to an atom looks there
 // first for such a text, so each text still has exactly one atom. Pages are carved in the
@@ -197,7 +198,8 @@ static u64 store_range_key(store_s* store, int from, int to) {
 // counter walks memory in order, and a program that meets a few scattered numbers (fib's)
 // touches a page of memory for each, side by side, with no allocation's bookkeeping between.
 
-enum { PAGE_BITS = 9, PAGE = 1 << PAGE_BITS, PAGES = 8192, BLOCK_PAGES = 64 };
+enum { NUMBERS = 10000000, PAGE_BITS = 9, PAGE = 1 << PAGE_BITS, BLOCK_PAGES = 64 };
+enum { PAGES = (NUMBERS + PAGE - 1) / PAGE };
 static atom_s** number_pages[PAGES];
 
 static __attribute__((noinline)) atom_s** number_page_make(int p) {
@@ -216,7 +218,7 @@ static __attribute__((noinline)) atom_s** number_page_make(int p) {
 
 // The table's slot for n (made when missing), or null for a number outside the table.
 static atom_s** number_slot(int n) {
-    if ((unsigned)n >= (unsigned)PAGE * PAGES) return nullptr;
+    if ((unsigned)n >= (unsigned)NUMBERS) return nullptr;
     atom_s** page = number_pages[n >> PAGE_BITS];
     if (__builtin_expect(!page, 0)) page = number_page_make(n >> PAGE_BITS);
     return &page[n & (PAGE - 1)];
@@ -230,7 +232,7 @@ static int table_number(char const* text, int length) {
         if (text[i] < '0' || text[i] > '9') return -1;
         n = n * 10 + (text[i] - '0');
     }
-    return n < PAGE * PAGES ? n : -1;
+    return n;  // seven digits at most, so below NUMBERS
 }
 
 // ---- comparing --------------------------------------------------------------------------------
@@ -396,8 +398,8 @@ atom_s* atoms_find(char const* text) { return atoms_find(text, text_length(text)
 atom_s* atoms_find(str_s* string) { return atoms_find(string->data, string->length); }
 
 // A number of the table's, not yet an atom.
-// Its text (at most 7 digits and the NUL) is kept right behind it, written as one word whose
-// lowest byte is the first digit.
+// Its text (seven digits at most, and the NUL) is kept right behind it, written as one word
+// whose lowest byte is the first digit.
 static __attribute__((noinline)) atom_s* number_atom(atom_s** at, int n) {
     u64 word = 0;
     int length = 0;
