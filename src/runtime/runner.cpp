@@ -86,7 +86,7 @@ extern "C" void __asan_unpoison_memory_region(void const volatile* p, decltype(s
 #define VALUES_POISON(from, to) __asan_poison_memory_region(from, (char*)(to) - (char*)(from))
 #define VALUES_UNPOISON(cell) __asan_unpoison_memory_region(cell, sizeof(list_s))
 #else
-#define VALUES_POISON(from, to) (void)0
+#define VALUES_POISON(from, to) ((void)(from), (void)(to))
 #define VALUES_UNPOISON(cell) (void)0
 #endif
 
@@ -322,7 +322,6 @@ static void unbind(scope_s& scope, list_s* borrowed) {
 static list_s* values_move_down(list_s* to, list_s* values) {
     chunk_s* was = chunk;
     list_s* was_top = value_top;
-    (void)was_top;
     while ((uintptr_t)to - (uintptr_t)value_base >= sizeof chunk->cells) values_enter(chunk->below);
     value_top = to;
     // Each value is read before its cell can be written: the cells only move down.
