@@ -333,10 +333,9 @@ static slot_s* index_slot(char const* text, int length, u64 key, unsigned mix) {
     return index_slot(key, mix, length, [&](atom_s* a) { return same_bytes(a->data, text, length); });
 }
 
-// A new atom, newest in the chain, with `extra` bytes of its own behind it; the caller gives
-// it its text and files it.
-static atom_s* atom_link(u64 key, unsigned mix, int extra = 0) {
-    atom_s* a = (atom_s*)arena_take((long long)sizeof(atom_s) + extra);
+// A new atom, newest in the chain; the caller gives it its text and files it.
+static atom_s* atom_link(u64 key, unsigned mix) {
+    atom_s* a = (atom_s*)arena_take(sizeof(atom_s));
     a->params = nullptr;
     a->body = nullptr;
     a->flags = 0;
@@ -397,9 +396,9 @@ atom_s* atoms_find(char const* text) { return atoms_find(text, text_length(text)
 
 atom_s* atoms_find(str_s* string) { return atoms_find(string->data, string->length); }
 
-// A number of the table's, not yet an atom.
-// Its text (seven digits at most, and the NUL) is kept right behind it, written as one word
-// whose lowest byte is the first digit.
+// A number of the table's, not yet an atom. Only the table finds it, never the index, so it
+// needs no key: its text (seven digits at most, and the NUL) is kept in the key's place,
+// written as one word whose lowest byte is the first digit.
 static __attribute__((noinline)) atom_s* number_atom(atom_s** at, int n) {
     u64 word = 0;
     int length = 0;
@@ -410,10 +409,8 @@ static __attribute__((noinline)) atom_s* number_atom(atom_s** at, int n) {
         u = q;
         length++;
     } while (u);
-    // Only the table finds it, never the index, so it needs no key.
-    atom_s* a = *at = atom_link(0, 0, 8);
-    a->data = (char*)(a + 1);
-    __builtin_memcpy(a->data, &word, 8);
+    atom_s* a = *at = atom_link(word, 0);
+    a->data = (char*)&a->key;
     a->length = a->capacity = length;
     a->set_flag(AI_NUMBER);
     a->number = (unsigned)n;

@@ -40,7 +40,7 @@ enum atom_s_info : unsigned {
 enum : int { ATOM_LONG = 32 };  // texts this long live in shared stores
 
 struct atom_s : str_s {
-    unsigned long long key;  // the index's hash of the text; 0 for the table's numbers
+    unsigned long long key;  // the index's hash of the text; a number of the table's text
     atom_s* next;            // the next older atom
     list_s* params;          // a program function's parameter names
     union {
