@@ -1,7 +1,8 @@
 // Scopes: frames of variables. A name is looked up from the innermost scope outwards as far
 // as the nearest boundary scope, and then in the global scope only; every call of a program
 // function pushes a boundary, so a function never sees its caller's variables. A scope
-// lives in the frame of the routine that pushed it and owns only its variable cells; each
+// lives in the frame of the routine that pushed it and owns only its variable cells (the
+// runner lends a function's scope the cells of its argument values for its parameters); each
 // cell's `sub` slot holds the variable's value atom, not a list.
 #pragma once
 
@@ -11,7 +12,7 @@
 struct scope_s {
     static scope_s* tmp;  // where a scope that was never pushed "pops" to
 
-    list_s* vars;     // newest first
+    list_s* vars;     // newest first; a function's parameters last, in their order
     atom_s* name;     // the object of a `with` scope; null otherwise (the empty text is none)
     int boundary;
     scope_s** link;   // the scope pointer this scope was pushed onto
