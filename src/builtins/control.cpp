@@ -16,13 +16,20 @@ static list_s* block_calls(list_s* raw_args, int n) {
 
 // ---- blocks -----------------------------------------------------------------------------------
 
-list_s* control_block(atom_s* func, list_s* args, list_s* raw_args, atom_s*& scope_name) {
+// The calls an `if` runs: its first block when the test holds, else its `else` block.
+static list_s* if_block(list_s* args, list_s* raw_args) {
+    return block_calls(raw_args, arg_value(args, 0) != std_atom_null ? 1 : 2);
+}
+
+// Kept out of line: inlined into the runner's loop, it made every call there dearer.
+__attribute__((noinline)) list_s* control_block(atom_s* func, list_s* args, list_s* raw_args,
+                                                atom_s*& scope_name) {
     if (func == std_atom_with) {
         scope_name = arg_value(args, 0);
         return block_calls(raw_args, 1);
     }
     scope_name = std_atom_null;
-    return block_calls(raw_args, arg_value(args, 0) != std_atom_null ? 1 : 2);
+    return if_block(args, raw_args);
 }
 
 static atom_s* run_block(list_s* calls, atom_s* scope_name) {
@@ -33,7 +40,7 @@ static atom_s* run_block(list_s* calls, atom_s* scope_name) {
 }
 
 atom_s* kavo_if(list_s* args, list_s* raw_args) {
-    list_s* calls = block_calls(raw_args, arg_value(args, 0) != std_atom_null ? 1 : 2);
+    list_s* calls = if_block(args, raw_args);
     if (!calls) return std_atom_null;  // nothing runs, so no scope is needed
     return run_block(calls, std_atom_null);
 }

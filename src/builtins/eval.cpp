@@ -315,7 +315,7 @@ atom_s* kavo_eval(list_s* args, list_s*) {
     atom_s* k0 = args->atom;
     atom_s* k1 = b ? b->atom : nullptr;
     atom_s* k2 = c ? c->atom : nullptr;
-    eval_memo& slot = memo[memo_hash(k0, k1, k2)];
-    if (slot.args[0] == k0 && slot.args[1] == k1 && slot.args[2] == k2) return slot.value;
-    return eval_remember(args, slot);  // a call in last position: the hit path saves no registers
+    unsigned slot;
+    if (atom_s* value = eval_recall(k0, k1, k2, slot)) return value;
+    return eval_remember(args, memo[slot]);  // a call in last position: a hit saves no registers
 }

@@ -112,16 +112,11 @@ static unsigned mix_of(u64 h) {
 static char* arena_block;
 static long long arena_left;
 
-static __attribute__((noinline)) void* arena_refill(long long size) {
+static __attribute__((noinline)) void arena_refill() {
     static long long next = 32768;
-    if (size > 1024) return new char[size];
     if (next < (4 << 20)) next *= 2;
     arena_block = new char[next];
     arena_left = next;
-    char* p = arena_block;
-    arena_block += size;
-    arena_left -= size;
-    return p;
 }
 #endif
 
@@ -130,7 +125,8 @@ __attribute__((always_inline)) inline void* arena_take(long long size) {
     return new char[size];
 #else
     size = (size + 7) & ~7;
-    if (__builtin_expect(size > arena_left || size > 1024, 0)) return arena_refill(size);
+    if (__builtin_expect(size > 1024, 0)) return new char[size];
+    if (__builtin_expect(size > arena_left, 0)) arena_refill();
     char* p = arena_block;
     arena_block += size;
     arena_left -= size;
@@ -190,9 +186,8 @@ static u64 store_range_key(store_s* store, int from, int to) {
 // ---- numbers ----------------------------------------------------------------------------------
 // Numbers are the commonest values a program makes. The atoms of 0 to 9999999 (every number
 // of up to seven digits), written as decimal text without leading zeros, are kept apart from
-// the index in a table of
-// 512-number pages, made as they are needed: a counter then finds its numbers in order where
-// the index would scatter them, and the index stays small. Every way to an atom looks there
+// the index in a table of 512-number pages, made as they are needed: a counter then finds its
+// numbers in order where the index would scatter them, and the index stays small. Every way to an atom looks there
 // first for such a text, so each text still has exactly one atom. Pages are carved in the
 // order the program first meets them from blocks of 64, and each is cleared only then: a
 // counter walks memory in order, and a program that meets a few scattered numbers (fib's)
@@ -348,9 +343,11 @@ static atom_s* atom_link(u64 key, unsigned mix) {
     return a;
 }
 
-// A new atom for a text not yet in the index, placed in `slot`.
-static atom_s* atom_make(slot_s* slot, u64 key, unsigned mix) {
+// A new atom for a text not yet in the index, placed in `slot`; `first` is the text's first
+// byte (0 for the empty text).
+static atom_s* atom_make(slot_s* slot, u64 key, unsigned mix, char first) {
     atom_s* a = atom_link(key, mix);
+    if (first == '.') a->set_flag(AI_DOT);
     indexed++;
     *slot = slot_make(a);
     Error(slot_atom(*slot) != a, "An atom's address does not fit the atom index");
@@ -370,7 +367,6 @@ static void atom_copy_text(atom_s* a, char const* text, int length) {
     text_copy(a->data, text, length);
     a->data[length] = 0;
     a->length = a->capacity = length;
-    if (length && text[0] == '.') a->set_flag(AI_DOT);
 }
 
 // ---- the table ----------------------------------------------------------------------------------
@@ -424,7 +420,7 @@ static atom_s* add_text(char const* text, int length) {
     unsigned mix = mix_of(key);
     slot_s* slot = index_slot(text, length, key, mix);
     if (*slot) return slot_atom(*slot);
-    atom_s* a = atom_make(slot, key, mix);
+    atom_s* a = atom_make(slot, key, mix, length ? text[0] : 0);
     atom_copy_text(a, text, length);
     return a;
 }
@@ -492,11 +488,10 @@ atom_s* atoms_cut(atom_s* a, int start, int count) {
     slot_s* slot = index_slot(key, mix, count, [&](atom_s* b) { return same_atom_bytes(b->data, piece, count); });
     atom_s* cut = *slot ? slot_atom(*slot) : nullptr;
     if (!cut) {
-        cut = atom_make(slot, key, mix);
+        cut = atom_make(slot, key, mix, piece[0]);
         cut->data = piece;
         cut->length = count;
         cut->capacity = a->capacity - start;  // the same store, so the same end of room
-        if (piece[0] == '.') cut->set_flag(AI_DOT);
     }
     // A text walked byte by byte is cut again right behind its first byte: the index slot
     // of that next tail is fetched now, while the program does the rest of the step.
@@ -540,7 +535,7 @@ atom_s* atoms_join(list_s* values) {
     });
     if (*slot) return slot_atom(*slot);
 
-    atom_s* joined = atom_make(slot, key, mix);
+    atom_s* joined = atom_make(slot, key, mix, first->data[0]);
     list_s* rest = values;
     if (grows_in_place(first, length - first->length)) {
         joined->data = first->data;
@@ -562,7 +557,6 @@ atom_s* atoms_join(list_s* values) {
     store_s* store = store_of(joined);
     store->used = (int)(at - store->bytes);
     joined->length = length;
-    if (joined->data[0] == '.') joined->set_flag(AI_DOT);
     return joined;
 }
 

@@ -30,9 +30,9 @@ enum atom_s_info : unsigned {
     AI_TAG = 0xFFFF,
     AI_EXTERN = 0x10000,
     AI_FUNCTION = 0x20000,
-    AI_SPY = 0x100000,
-    AI_PARAMS_TWICE = 0x80000,  // a program function that names a parameter twice
     AI_VARIABLE = 0x40000,  // the name of a variable, now or before: only such names are looked up
+    AI_PARAMS_TWICE = 0x80000,  // a program function that names a parameter twice
+    AI_SPY = 0x100000,
     AI_DOT = 0x200000,      // a text that starts with '.', set when the atom is made
     AI_NUMBER = 0x400000,   // a number of the number table: `number` is its value
 };

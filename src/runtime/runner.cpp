@@ -96,6 +96,11 @@ static void values_enter(chunk_s* c) {
     value_end = c->cells + CHUNK_CELLS;
 }
 
+// True when `cell` lies in a chunk below the current one.
+__attribute__((always_inline)) inline int below_chunk(list_s* cell) {
+    return (uintptr_t)cell - (uintptr_t)value_base >= sizeof chunk->cells;
+}
+
 static __attribute__((noinline)) void values_grow() {
     chunk_s* next = chunk ? chunk->above : nullptr;
     if (!next) {
@@ -125,13 +130,13 @@ static __attribute__((noinline)) void values_drop_chunks(list_s* values) {
         VALUES_POISON(value_base, value_top);
         values_enter(chunk->below);
         value_top = value_end;
-    } while ((uintptr_t)values - (uintptr_t)value_base >= sizeof chunk->cells);
+    } while (below_chunk(values));
 }
 
 // Pops a list of values and everything pushed after it.
 __attribute__((always_inline)) inline void free_values(list_s* values) {
     if (!values) return;
-    if (__builtin_expect((uintptr_t)values - (uintptr_t)value_base >= sizeof chunk->cells, 0))
+    if (__builtin_expect(below_chunk(values), 0))
         values_drop_chunks(values);
     VALUES_POISON(values, value_top);
     value_top = values;
@@ -322,7 +327,7 @@ static void unbind(scope_s& scope, list_s* borrowed) {
 static list_s* values_move_down(list_s* to, list_s* values) {
     chunk_s* was = chunk;
     list_s* was_top = value_top;
-    while ((uintptr_t)to - (uintptr_t)value_base >= sizeof chunk->cells) values_enter(chunk->below);
+    while (below_chunk(to)) values_enter(chunk->below);  // no poisoning: the values are read yet
     value_top = to;
     // Each value is read before its cell can be written: the cells only move down.
     list_s* head = nullptr;
