@@ -13,8 +13,15 @@ enum { PRINTF_MAX = 128, WRITE_CHUNK = 8192 };
 
 void console_init() {
     if (console_ready) return;
-    AllocConsole();  // fails harmlessly when the process already has a console
     console_ready = 1;
+    // AllocConsole fails harmlessly when the process already has a console. Otherwise the
+    // console is a process of its own that the system starts; should that start fail, it is
+    // asked for again, and a program that cannot have one is told rather than left writing
+    // into nothing.
+    for (DWORD wait = 10; !AllocConsole() && !GetConsoleWindow(); wait *= 2) {
+        Error(wait > 1280, "Output");
+        Sleep(wait);
+    }
     output = GetStdHandle(STD_OUTPUT_HANDLE);
     Error(output == INVALID_HANDLE_VALUE, "Output");
     input = GetStdHandle(STD_INPUT_HANDLE);

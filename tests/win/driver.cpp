@@ -125,7 +125,7 @@ struct RunOptions {
 
 struct RunResult {
     bool started = false, timed_out = false, console = false;
-    DWORD exit_code = 0;
+    DWORD exit_code = 0, attach_error = 0;  // the last failed AttachConsole's error
     DWORD elapsed_ms = 0;
     bool counting = false;  // beeps and backspaces are counted
     int beeps = 0, backspaces = 0, unread_keys = 0;
@@ -290,7 +290,10 @@ void Session::at_exit_breakpoint(DEBUG_EVENT const& ev) {
 
 bool Session::attach() {
     if (attached) return true;
-    if (!AttachConsole(pi.dwProcessId)) return false;
+    if (!AttachConsole(pi.dwProcessId)) {
+        result.attach_error = GetLastError();
+        return false;
+    }
     attached = result.console = true;
     conout = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                          nullptr, OPEN_EXISTING, 0, nullptr);
@@ -715,7 +718,7 @@ std::string check_case(std::string const& exe, Case const& c, RunResult const& r
                 }
         }
     } else if (!r.console) {
-        why += "no console window; ";
+        why += "no console window (" + r.note + "last attach error " + std::to_string(r.attach_error) + "); ";
     } else {
         auto want = render(out, r.width, r.height);
         size_t n = want.size() > r.screen.size() ? want.size() : r.screen.size();
