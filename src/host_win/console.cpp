@@ -14,11 +14,12 @@ enum { PRINTF_MAX = 128, WRITE_CHUNK = 8192 };
 void console_init() {
     if (console_ready) return;
     console_ready = 1;
-    // AllocConsole fails harmlessly when the process already has a console. Otherwise the
-    // console is a process of its own that the system starts; should that start fail, it is
-    // asked for again, and a program that cannot have one is told rather than left writing
-    // into nothing.
-    for (DWORD wait = 10; !AllocConsole() && !GetConsoleWindow(); wait *= 2) {
+    // AllocConsole fails harmlessly when the process already has a console (access denied;
+    // a console without a window, too). Otherwise the console is a process of its own that
+    // the system starts; should that start fail, it is asked for again, and a program that
+    // cannot have one is told rather than left writing into nothing.
+    for (DWORD wait = 10; !AllocConsole() && GetLastError() != ERROR_ACCESS_DENIED && !GetConsoleWindow();
+         wait *= 2) {
         Error(wait > 1280, "Output");
         Sleep(wait);
     }
