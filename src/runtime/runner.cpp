@@ -68,7 +68,8 @@ atom_s* get_func_name(list_s* call) {
 // popped as a whole when the call no longer needs it, so a value costs no allocation. The
 // stack grows by chunks, which a list may span, and keeps them for reuse.
 namespace {
-enum { CHUNK_CELLS = 4096 };
+// A chunk is 64 KiB on 64-bit machines, so 64 of them fill 4 MiB to the byte.
+enum { CHUNK_CELLS = (65536 - 2 * sizeof(void*)) / sizeof(list_s) };
 struct chunk_s {
     chunk_s* below;
     chunk_s* above;
@@ -101,26 +102,22 @@ __attribute__((always_inline)) inline int below_chunk(list_s* cell) {
     return (uintptr_t)cell - (uintptr_t)value_base >= sizeof chunk->cells;
 }
 
-// The first few chunks come one by one; then 43 at a time, a block of just over 4 MiB that
-// the host backs with huge pages: a deep recursion's value stack then faults in 2 MiB at a
-// time instead of 4 KiB.
-static chunk_s* chunk_new() {
+// The first few chunks come one by one; then 4 MiB of them at a time, a block the host backs
+// with huge pages: a deep recursion's value stack then faults in 2 MiB at a time instead of
+// 4 KiB.
+static __attribute__((noinline)) void values_grow() {
     enum { ALONE = 4, GROUP = ((4 << 20) + sizeof(chunk_s) - 1) / sizeof(chunk_s) };
     static chunk_s* group;
     static int made, left;
-    if (!left) {
-        left = made < ALONE ? 1 : GROUP;
-        group = new chunk_s[left];
-    }
-    made++;
-    left--;
-    return group++;
-}
-
-static __attribute__((noinline)) void values_grow() {
     chunk_s* next = chunk ? chunk->above : nullptr;
     if (!next) {
-        next = chunk_new();
+        if (!left) {
+            left = made < ALONE ? 1 : GROUP;
+            group = new chunk_s[left];
+        }
+        made++;
+        left--;
+        next = group++;
         next->below = chunk;
         next->above = nullptr;
         if (chunk) chunk->above = next;
