@@ -77,12 +77,13 @@ void stack_check_failed() {
     host_fatal_text("Recursion too deep: the program ran out of stack");
 }
 
-// Blocks of several MiB (the atom index of a big program) are placed on huge-page bounds and
-// offered huge pages, which cut the page faults and TLB misses of touching them at random.
+// Blocks of 2 MiB and more (the atom index and arena of a big program, its value stack and
+// number pages) are placed on huge-page bounds and offered huge pages, which cut the page
+// faults and TLB misses of touching them.
 static void* allocate(size_t size) {
     enum : size_t { HUGE = (size_t)2 << 20 };
     void* p;
-    if (size >= 2 * HUGE && size < ((size_t)1 << 62)) {
+    if (size >= HUGE && size < ((size_t)1 << 62)) {
         p = aligned_alloc(HUGE, (size + HUGE - 1) & ~(HUGE - 1));
         if (p) madvise(p, size, MADV_HUGEPAGE);
     } else {
