@@ -187,13 +187,14 @@ static u64 store_range_key(store_s* store, int from, int to) {
 // Numbers are the commonest values a program makes. The atoms of 0 to 9999999 (every number
 // of up to seven digits), written as decimal text without leading zeros, are kept apart from
 // the index in a table of 512-number pages, made as they are needed: a counter then finds its
-// numbers in order where the index would scatter them, and the index stays small. Every way to an atom looks there
-// first for such a text, so each text still has exactly one atom. Pages are carved in the
-// order the program first meets them from blocks, and each is cleared only then: a counter
-// walks memory in order, and a program that meets a few scattered numbers (fib's) touches a
-// page of memory for each, side by side, with no allocation's bookkeeping between. The first
-// block holds 64 pages, the next ones 1024 (4 MiB): a program that counts far gets blocks the
-// host backs with huge pages instead of a page fault every 4 KiB.
+// numbers in order where the index would scatter them, and the index stays small. Every way
+// to an atom looks there first for such a text, so each text still has exactly one atom.
+// Pages are carved in the order the program first meets them from blocks, and each is
+// cleared only then: a counter walks memory in order, and a program that meets a few
+// scattered numbers (fib's) touches a page of memory for each, side by side, with no
+// allocation's bookkeeping between. The first block holds 64 pages, the next ones 1024
+// (4 MiB): a program that counts far gets blocks the host backs with huge pages instead of a
+// page fault every 4 KiB.
 
 enum { NUMBERS = 10000000, PAGE_BITS = 9, PAGE = 1 << PAGE_BITS, BLOCK_PAGES = 64, BLOCK_PAGES_MAX = 1024 };
 enum { PAGES = (NUMBERS + PAGE - 1) / PAGE };

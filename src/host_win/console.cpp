@@ -18,8 +18,8 @@ void console_init() {
     // a console without a window, too). Otherwise the console is a process of its own that
     // the system starts; should that start fail, it is asked for again, and a program that
     // cannot have one is told rather than left writing into nothing.
-    for (DWORD wait = 10; !AllocConsole() && GetLastError() != ERROR_ACCESS_DENIED && !GetConsoleWindow();
-         wait *= 2) {
+    for (DWORD wait = 10; !AllocConsole(); wait *= 2) {
+        if (GetLastError() == ERROR_ACCESS_DENIED || GetConsoleWindow()) break;
         Error(wait > 1280, "Output");
         Sleep(wait);
     }
