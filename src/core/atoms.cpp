@@ -193,34 +193,60 @@ static u64 store_range_key(store_s* store, int from, int to) {
 // cleared only then: a counter walks memory in order, and a program that meets a few
 // scattered numbers (fib's) touches a page of memory for each, side by side, with no
 // allocation's bookkeeping between. The first block holds 64 pages, the next ones 1024
-// (4 MiB): a program that counts far gets blocks the host backs with huge pages instead of a
+// (2 MiB): a program that counts far gets blocks the host backs with huge pages instead of a
 // page fault every 4 KiB.
+//
+// A slot holds its number's place among the number atoms (0 for none), half the size of a
+// pointer: the atoms themselves live in blocks of their own, block b holding the places from
+// b * NUMBER_BLOCK on. The first two blocks are only partly filled (a small program stays
+// small); the later ones hold 2 MiB of atoms.
 
 enum { NUMBERS = 10000000, PAGE_BITS = 9, PAGE = 1 << PAGE_BITS, BLOCK_PAGES = 64, BLOCK_PAGES_MAX = 1024 };
 enum { PAGES = (NUMBERS + PAGE - 1) / PAGE };
-static atom_s** number_pages[PAGES];
+enum { NUMBER_BLOCK_BITS = 15, NUMBER_BLOCK = 1 << NUMBER_BLOCK_BITS };
+typedef unsigned number_place;
+static number_place* number_pages[PAGES];
+static atom_s* number_blocks[NUMBERS / NUMBER_BLOCK + 3];
+static number_place number_next = NUMBER_BLOCK, number_end = NUMBER_BLOCK;  // block 0 unused: place 0 is none
 
-static __attribute__((noinline)) atom_s** number_page_make(int p) {
-    static atom_s** block;
+static atom_s* number_at(number_place place) {
+    return number_blocks[place >> NUMBER_BLOCK_BITS] + (place & (NUMBER_BLOCK - 1));
+}
+
+static __attribute__((noinline)) number_place* number_page_make(int p) {
+    static number_place* block;
     static int left, next = BLOCK_PAGES;
     if (!left) {
-        block = new atom_s*[PAGE * next];
+        block = new number_place[PAGE * next];
         left = next;
         next = BLOCK_PAGES_MAX;
     }
-    atom_s** page = number_pages[p] = block;
+    number_place* page = number_pages[p] = block;
     block += PAGE;
     left--;
-    for (int i = 0; i < PAGE; i++) page[i] = nullptr;
+    for (int i = 0; i < PAGE; i++) page[i] = 0;
     return page;
 }
 
 // The table's slot for n (made when missing), or null for a number outside the table.
-static atom_s** number_slot(int n) {
+static number_place* number_slot(int n) {
     if ((unsigned)n >= (unsigned)NUMBERS) return nullptr;
-    atom_s** page = number_pages[n >> PAGE_BITS];
+    number_place* page = number_pages[n >> PAGE_BITS];
     if (__builtin_expect(!page, 0)) page = number_page_make(n >> PAGE_BITS);
     return &page[n & (PAGE - 1)];
+}
+
+// Room for a new number atom, and its place.
+static atom_s* number_room(number_place* place) {
+    if (number_next == number_end) {
+        int b = (int)((number_end - 1) >> NUMBER_BLOCK_BITS) + 1;  // the block after the last
+        int room = b == 1 ? 1024 : b == 2 ? 8192 : NUMBER_BLOCK;
+        number_blocks[b] = new atom_s[room];
+        number_next = (number_place)b << NUMBER_BLOCK_BITS;
+        number_end = number_next + (number_place)room;
+    }
+    *place = number_next++;
+    return number_at(*place);
 }
 
 // The number a text is the table's text for, or -1.
@@ -332,9 +358,9 @@ static slot_s* index_slot(char const* text, int length, u64 key, unsigned mix) {
     return index_slot(key, mix, length, [&](atom_s* a) { return same_bytes(a->data, text, length); });
 }
 
-// A new atom, newest in the chain; the caller gives it its text and files it.
-static atom_s* atom_link(u64 key, unsigned mix) {
-    atom_s* a = (atom_s*)arena_take(sizeof(atom_s));
+// A new atom in `a`'s room, newest in the chain; the caller gives it its text and files it.
+static atom_s* atom_link(u64 key, unsigned mix, atom_s* a = nullptr) {
+    if (!a) a = (atom_s*)arena_take(sizeof(atom_s));
     a->params = nullptr;
     a->body = nullptr;
     a->flags = 0;
@@ -385,8 +411,8 @@ atom_s* atoms_new() {
 atom_s* atoms_find(char const* text, int length) {
     int n = table_number(text, length);
     if (n >= 0) {
-        atom_s** page = number_pages[n >> PAGE_BITS];
-        return page ? page[n & (PAGE - 1)] : nullptr;
+        number_place* page = number_pages[n >> PAGE_BITS];
+        return page && page[n & (PAGE - 1)] ? number_at(page[n & (PAGE - 1)]) : nullptr;
     }
     u64 key = text_key(text, length);
     return slot_atom(*index_slot(text, length, key, mix_of(key)));
@@ -399,7 +425,7 @@ atom_s* atoms_find(str_s* string) { return atoms_find(string->data, string->leng
 // A number of the table's, not yet an atom. Only the table finds it, never the index, so it
 // needs no key: its text (seven digits at most, and the NUL) is kept in the key's place,
 // written as one word whose lowest byte is the first digit.
-static __attribute__((noinline)) atom_s* number_atom(atom_s** at, int n) {
+static __attribute__((noinline)) atom_s* number_atom(number_place* at, int n) {
     u64 word = 0;
     int length = 0;
     unsigned u = (unsigned)n;
@@ -409,7 +435,7 @@ static __attribute__((noinline)) atom_s* number_atom(atom_s** at, int n) {
         u = q;
         length++;
     } while (u);
-    atom_s* a = *at = atom_link(word, 0);
+    atom_s* a = atom_link(word, 0, number_room(at));
     a->data = (char*)&a->key;
     a->length = a->capacity = length;
     a->set_flag(AI_NUMBER);
@@ -419,7 +445,7 @@ static __attribute__((noinline)) atom_s* number_atom(atom_s** at, int n) {
 
 static atom_s* add_text(char const* text, int length) {
     int n = table_number(text, length);
-    if (atom_s** at = number_slot(n)) return *at ? *at : number_atom(at, n);
+    if (number_place* at = number_slot(n)) return *at ? number_at(*at) : number_atom(at, n);
     u64 key = text_key(text, length);
     unsigned mix = mix_of(key);
     slot_s* slot = index_slot(text, length, key, mix);
@@ -458,7 +484,7 @@ atom_s* atoms_add(int n) {
         atom_s* atom;
     } recent[4096];
     char text[12];
-    if (atom_s** at = number_slot(n)) return *at ? *at : number_atom(at, n);
+    if (number_place* at = number_slot(n)) return *at ? number_at(*at) : number_atom(at, n);
     auto& seen = recent[(unsigned)n & 4095];
     if (seen.atom && seen.n == n) return seen.atom;
     atom_s* atom = add_text(text, text_length(i2s(n, text)));
