@@ -199,7 +199,8 @@ static u64 store_range_key(store_s* store, int from, int to) {
 // A slot holds its number's place among the number atoms (0 for none), half the size of a
 // pointer: the atoms themselves live in blocks of their own, block b holding the places from
 // b * NUMBER_BLOCK on. The first two blocks are only partly filled (a small program stays
-// small); the later ones hold 2 MiB of atoms.
+// small); the later ones hold 2 MiB of atoms. The sanitizer build keeps these blocks whole:
+// a number atom has no text of its own to run past.
 
 enum { NUMBERS = 10000000, PAGE_BITS = 9, PAGE = 1 << PAGE_BITS, BLOCK_PAGES = 64, BLOCK_PAGES_MAX = 1024 };
 enum { PAGES = (NUMBERS + PAGE - 1) / PAGE };
