@@ -430,12 +430,16 @@ static __attribute__((noinline)) atom_s* number_atom(number_place* at, int n) {
     u64 word = 0;
     int length = 0;
     unsigned u = (unsigned)n;
-    do {
-        unsigned q = u / 10;
-        word = word << 8 | (u64)('0' + (u - q * 10));
-        u = q;
-        length++;
-    } while (u);
+    while (u >= 100) {  // two digits a step, the last ones first
+        unsigned r = u % 100;
+        u /= 100;
+        word = word << 16 | (u64)('0' + r % 10) << 8 | (u64)('0' + r / 10);
+        length += 2;
+    }
+    if (u >= 10)
+        word = word << 16 | (u64)('0' + u % 10) << 8 | (u64)('0' + u / 10), length += 2;
+    else
+        word = word << 8 | (u64)('0' + u), length++;
     atom_s* a = atom_link(word, 0, number_room(at));
     a->data = (char*)&a->key;
     a->length = a->capacity = length;
