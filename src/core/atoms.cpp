@@ -204,7 +204,7 @@ static u64 store_range_key(store_s* store, int from, int to) {
 
 enum { NUMBERS = 10000000, PAGE_BITS = 9, PAGE = 1 << PAGE_BITS, BLOCK_PAGES = 64, BLOCK_PAGES_MAX = 1024 };
 enum { PAGES = (NUMBERS + PAGE - 1) / PAGE };
-enum { NUMBER_BLOCK_BITS = 15, NUMBER_BLOCK = 1 << NUMBER_BLOCK_BITS };
+enum { NUMBER_BLOCK_BITS = 15, NUMBER_BLOCK = 1 << NUMBER_BLOCK_BITS, FIRST_ROOM = 1024, SECOND_ROOM = 8192 };
 typedef unsigned number_place;
 static number_place* number_pages[PAGES];
 static atom_s* number_blocks[NUMBERS / NUMBER_BLOCK + 3];
@@ -241,7 +241,7 @@ static number_place* number_slot(int n) {
 static atom_s* number_room(number_place* place) {
     if (number_next == number_end) {
         int b = (int)((number_end - 1) >> NUMBER_BLOCK_BITS) + 1;  // the block after the last
-        int room = b == 1 ? 1024 : b == 2 ? 8192 : NUMBER_BLOCK;
+        int room = b == 1 ? FIRST_ROOM : b == 2 ? SECOND_ROOM : NUMBER_BLOCK;
         number_blocks[b] = new atom_s[room];
         number_next = (number_place)b << NUMBER_BLOCK_BITS;
         number_end = number_next + (number_place)room;
@@ -359,9 +359,8 @@ static slot_s* index_slot(char const* text, int length, u64 key, unsigned mix) {
     return index_slot(key, mix, length, [&](atom_s* a) { return same_bytes(a->data, text, length); });
 }
 
-// A new atom in `a`'s room, newest in the chain; the caller gives it its text and files it.
-static atom_s* atom_link(u64 key, unsigned mix, atom_s* a = nullptr) {
-    if (!a) a = (atom_s*)arena_take(sizeof(atom_s));
+// A new atom in the room `a`, newest in the chain; the caller gives it its text and files it.
+static atom_s* atom_init(atom_s* a, u64 key, unsigned mix) {
     a->params = nullptr;
     a->body = nullptr;
     a->flags = 0;
@@ -373,6 +372,8 @@ static atom_s* atom_link(u64 key, unsigned mix, atom_s* a = nullptr) {
     count++;
     return a;
 }
+
+static atom_s* atom_link(u64 key, unsigned mix) { return atom_init((atom_s*)arena_take(sizeof(atom_s)), key, mix); }
 
 // A new atom for a text not yet in the index, placed in `slot`; `first` is the text's first
 // byte (0 for the empty text).
@@ -413,7 +414,8 @@ atom_s* atoms_find(char const* text, int length) {
     int n = table_number(text, length);
     if (n >= 0) {
         number_place* page = number_pages[n >> PAGE_BITS];
-        return page && page[n & (PAGE - 1)] ? number_at(page[n & (PAGE - 1)]) : nullptr;
+        number_place place = page ? page[n & (PAGE - 1)] : 0;
+        return place ? number_at(place) : nullptr;
     }
     u64 key = text_key(text, length);
     return slot_atom(*index_slot(text, length, key, mix_of(key)));
@@ -440,7 +442,7 @@ static __attribute__((noinline)) atom_s* number_atom(number_place* at, int n) {
         word = word << 16 | (u64)('0' + u % 10) << 8 | (u64)('0' + u / 10), length += 2;
     else
         word = word << 8 | (u64)('0' + u), length++;
-    atom_s* a = atom_link(word, 0, number_room(at));
+    atom_s* a = atom_init(number_room(at), word, 0);
     a->data = (char*)&a->key;
     a->length = a->capacity = length;
     a->set_flag(AI_NUMBER);
