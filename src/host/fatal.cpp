@@ -93,6 +93,17 @@ static void* allocate(size_t size) {
     return p;
 }
 
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23  // Linux 5.14; older kernels refuse it, which changes nothing
+#endif
+
+void host_ready(void* p, size_t size) {
+    static uintptr_t page;  // set on first use, with no guard: a guard would need libstdc++
+    if (!page) page = (uintptr_t)sysconf(_SC_PAGESIZE);
+    uintptr_t from = ((uintptr_t)p + page - 1) & ~(page - 1), to = ((uintptr_t)p + size) & ~(page - 1);
+    if (from < to) madvise((void*)from, to - from, MADV_POPULATE_WRITE);
+}
+
 void* operator new(size_t size) { return allocate(size); }
 void* operator new[](size_t size) { return allocate(size); }
 void* operator new(size_t size, std::nothrow_t const&) noexcept { return allocate(size); }

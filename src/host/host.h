@@ -29,6 +29,11 @@ typedef intptr_t file_handle;
 extern void* hInstance;
 extern u32 rnd_seed;
 
+// ---- memory -----------------------------------------------------------------------------------
+// Asks for the pages of [p, p + size), fresh memory about to be written whole, in one go
+// instead of a page fault each; only a hint, which a host may ignore.
+void host_ready(void* p, size_t size);
+
 // ---- fatal errors -------------------------------------------------------------------------
 
 // Ends the process with exit code 1 after reporting error `code` with its arguments.

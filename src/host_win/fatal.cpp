@@ -64,6 +64,9 @@ static void release(void* p) {
     if (p) LocalFree(p);
 }
 
+// Windows faults the pages in as they are touched.
+void host_ready(void*, size_t) {}
+
 void* operator new(size_t size) { return allocate(size); }
 void* operator new[](size_t size) { return allocate(size); }
 void* operator new(size_t size, std::nothrow_t const&) noexcept { return allocate(size); }
