@@ -104,9 +104,10 @@ void after_compile_check_body(list_s* calls) {
 }
 
 void after_compile_work() {
-    for (atom_s* atom = atom_table; atom; atom = atom->next) {
+    atom_walk walk;
+    while (atom_s* atom = walk.next()) {
         if (atom->flag(AI_EXTERN)) continue;
-        for (list_s* p = atom->params; p; p = p->next) Error(p->atom->flag(AI_FUNCTION), 1, p->atom);
-        after_compile_check_body(atom->body);
+        for (list_s* p = atom->names()->params; p; p = p->next) Error(p->atom->flag(AI_FUNCTION), 1, p->atom);
+        after_compile_check_body(atom->names()->body);
     }
 }

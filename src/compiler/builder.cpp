@@ -126,8 +126,8 @@ void on_param(char const* text) {
             param_last = nullptr;
         }
         atom_s* name = atoms_add(text);
-        if (list_find(current_func->params, name)) current_func->set_flag(AI_PARAMS_TWICE);
-        append_after(&current_func->params, &param_last, name);
+        if (list_find(current_func->names()->params, name)) current_func->set_flag(AI_PARAMS_TWICE);
+        append_after(&current_func->names()->params, &param_last, name);
     }
 }
 
@@ -155,8 +155,8 @@ void engine_event(char const* event, char const* text) {
         case 'a':  // atom
             last_atom = atoms_add(text);
             return;
-        case 'f':  // func
-            S_Error(last_atom->body != nullptr && last_atom != std_atom_var &&
+        case 'f':  // func: names() makes a number's record before it is flagged a function
+            S_Error(last_atom->names()->body != nullptr && last_atom != std_atom_var &&
                         last_atom != std_atom_new && last_atom != std_atom_include,
                     3, last_atom->c_str());
             current_func = last_atom;
@@ -167,7 +167,7 @@ void engine_event(char const* event, char const* text) {
             S_Error(i_call > NESTING_MAX - 2, 6);
             S_Error(current_func == std_atom_include || current_func == std_atom_var, 25, "{");
             if (current_func) {
-                open_level(&current_func->body);
+                open_level(&current_func->names()->body);
                 body_owner = current_func;
             }
             current_func = nullptr;

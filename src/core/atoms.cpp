@@ -1,5 +1,6 @@
 // The atom table, its index and the stores that long texts share. The chain from
-// `atom_table` is what walks see; small numbers have a table of their own, and every other
+// `atom_table` and atom_walk are what walks see; small numbers have a table of their own
+// (and a short atom, with a record beside it when one names a function), and every other
 // atom is found through an open-addressing index kept at most three quarters full, keyed by
 // a hash of the text's bytes: a word-at-a-time mix for short texts, and for long ones a
 // polynomial hash that can be combined from the hashes of the parts, so that cutting and
@@ -13,8 +14,11 @@
 atom_s* atom_table;
 static int count;    // every atom
 static int indexed;  // those in the index
+static int numbers;  // those of the number table, which are not in the chain
 
 static_assert(sizeof(atom_s) <= 64, "a deep recursion makes an atom per level");
+static_assert(sizeof(str_s) + sizeof(unsigned long long) + 2 * sizeof(unsigned) + sizeof(list_s*) == 40,
+              "a number's atom is the fields before `next`, 40 bytes");
 
 typedef unsigned long long u64;
 
@@ -213,21 +217,28 @@ static u64 store_range_key(store_s* store, int from, int to) {
 // pointer: the atoms themselves live in blocks of their own, block b holding the places from
 // b * NUMBER_BLOCK on. The first two blocks are only partly filled (a small program stays
 // small); the later ones hold 2 MiB of atoms. They are made ready like the arena's blocks.
-// The sanitizer build keeps these blocks whole: a number atom has no text of its own to run
-// past.
+// A number's atom is 40 bytes, the fields before `next`, and a full block holds as many as
+// fit in 2 MiB. The sanitizer build gives each 64 and poisons the rest, so that it sees any
+// reach past a number's end; it keeps the blocks whole otherwise, as a number atom has no
+// text of its own to run past.
 
 enum { NUMBERS = 10000000, PAGE_BITS = 9, PAGE = 1 << PAGE_BITS, BLOCK_PAGES = 64, BLOCK_PAGES_MAX = 1024 };
 enum { PAGES = (NUMBERS + PAGE - 1) / PAGE };
-enum { NUMBER_BLOCK_BITS = 15, NUMBER_BLOCK = 1 << NUMBER_BLOCK_BITS, FIRST_ROOM = 1024, SECOND_ROOM = 8192 };
+enum { NUMBER_SIZE = KAVO_ASAN ? 64 : 40, NUMBER_END = 40 };
+enum { NUMBER_BLOCK_BITS = 16, NUMBER_BLOCK = 1 << NUMBER_BLOCK_BITS, FIRST_ROOM = 2048, SECOND_ROOM = 16384 };
+enum { FULL_BYTES = 2 << 20, FULL_ROOM = FULL_BYTES / NUMBER_SIZE };  // fewer than NUMBER_BLOCK places
+#if KAVO_ASAN
+extern "C" void __asan_poison_memory_region(void const volatile* p, size_t size);
+#endif
 typedef unsigned number_place;
 static number_place* number_pages[PAGES];
-static atom_s* number_blocks[NUMBERS / NUMBER_BLOCK + 3];
+static char* number_blocks[NUMBERS / FULL_ROOM + 4];
 // The next place, the end of the ready places and the end of the newest block; block 0 is
 // unused, so that place 0 is none.
 static number_place number_next = NUMBER_BLOCK, number_end = NUMBER_BLOCK, number_block_end = NUMBER_BLOCK;
 
 static atom_s* number_at(number_place place) {
-    return number_blocks[place >> NUMBER_BLOCK_BITS] + (place & (NUMBER_BLOCK - 1));
+    return (atom_s*)(number_blocks[place >> NUMBER_BLOCK_BITS] + NUMBER_SIZE * (place & (NUMBER_BLOCK - 1)));
 }
 
 static __attribute__((noinline)) number_place* number_page_make(int p) {
@@ -258,15 +269,21 @@ static atom_s* number_room(number_place* place) {
     if (number_next == number_end) {
         int b = (int)((number_end - 1) >> NUMBER_BLOCK_BITS);
         if (number_end == number_block_end) {
-            int room = ++b == 1 ? FIRST_ROOM : b == 2 ? SECOND_ROOM : NUMBER_BLOCK;
-            number_blocks[b] = new atom_s[room];
+            int room = ++b == 1 ? (int)FIRST_ROOM : b == 2 ? (int)SECOND_ROOM : (int)FULL_ROOM;
+            // A full block asks for its 2 MiB whole, the few bytes past its atoms too: so the
+            // host sees a block it may give huge pages.
+            number_blocks[b] = new char[room == FULL_ROOM ? (long long)FULL_BYTES : (long long)room * NUMBER_SIZE];
+#if KAVO_ASAN
+            for (int i = 0; i < room; i++)
+                __asan_poison_memory_region(number_blocks[b] + i * NUMBER_SIZE + NUMBER_END, NUMBER_SIZE - NUMBER_END);
+#endif
             number_next = number_end = (number_place)b << NUMBER_BLOCK_BITS;
             number_block_end = number_next + (number_place)room;
         }
-        atom_s* block = number_blocks[b];
-        int room = (int)(number_block_end - ((number_place)b << NUMBER_BLOCK_BITS));
-        char* ready = block_ready((char*)number_at(number_end), (char*)(block + room), (long long)room * sizeof(atom_s));
-        number_end = ((number_place)b << NUMBER_BLOCK_BITS) + (number_place)((atom_s*)ready - block);
+        char* block = number_blocks[b];
+        long long size = (long long)(number_block_end - ((number_place)b << NUMBER_BLOCK_BITS)) * NUMBER_SIZE;
+        char* ready = block_ready((char*)number_at(number_end), block + size, size);
+        number_end = ((number_place)b << NUMBER_BLOCK_BITS) + (number_place)((ready - block) / NUMBER_SIZE);
     }
     *place = number_next++;
     return number_at(*place);
@@ -450,7 +467,8 @@ atom_s* atoms_find(str_s* string) { return atoms_find(string->data, string->leng
 
 // A number of the table's, not yet an atom. Only the table finds it, never the index, so it
 // needs no key: its text (seven digits at most, and the NUL) is kept in the key's place,
-// written as one word whose lowest byte is the first digit.
+// written as one word whose lowest byte is the first digit. It is not chained either (see
+// atom_walk); `capacity`, which no short text reads, keeps how many chained atoms are older.
 static __attribute__((noinline)) atom_s* number_atom(number_place* at, int n) {
     u64 word = 0;
     int length = 0;
@@ -465,11 +483,16 @@ static __attribute__((noinline)) atom_s* number_atom(number_place* at, int n) {
         word = word << 16 | (u64)('0' + u % 10) << 8 | (u64)('0' + u / 10), length += 2;
     else
         word = word << 8 | (u64)('0' + u), length++;
-    atom_s* a = atom_init(number_room(at), word, 0);
+    atom_s* a = number_room(at);
+    a->key = word;
     a->data = (char*)&a->key;
-    a->length = a->capacity = length;
-    a->set_flag(AI_NUMBER);
+    a->length = length;
+    a->capacity = count - numbers;
+    a->flags = AI_NUMBER;
     a->number = (unsigned)n;
+    a->global = nullptr;
+    count++;
+    numbers++;
     return a;
 }
 
@@ -523,6 +546,104 @@ atom_s* atoms_add(int n) {
 }
 
 int atoms_count() { return count; }
+
+// ---- numbers as names ---------------------------------------------------------------------------
+
+// The record of each number that names a function, found by the number's address in an
+// open-addressing table kept at most half full. A record is an atom with the number's text,
+// whose fields from `next` on are the number's (a call runs the record in its place).
+namespace {
+struct named_s {
+    atom_s* number;
+    atom_s* names;
+};
+struct walk_number {
+    u64 age;  // how many chained atoms are older, then the place: larger is newer
+    atom_s* atom;
+};
+}  // namespace
+static named_s* named;
+static unsigned named_mask;
+static int named_count;
+
+static unsigned named_home(atom_s* a) { return (unsigned)((uintptr_t)a * 0x9E3779B97F4A7C15ull >> 32) & named_mask; }
+
+static void named_grow() {
+    named_s* old = named;
+    unsigned old_size = old ? named_mask + 1 : 0, size = old ? old_size * 2 : 64;
+    named = new named_s[size];
+    for (unsigned i = 0; i < size; i++) named[i] = {nullptr, nullptr};
+    named_mask = size - 1;
+    for (unsigned k = 0; k < old_size; k++) {
+        if (!old[k].number) continue;
+        unsigned i = named_home(old[k].number);
+        while (named[i].number) i = (i + 1) & named_mask;
+        named[i] = old[k];
+    }
+    delete[] old;
+}
+
+atom_s* atom_s::number_names() {
+    if (!named) named_grow();
+    unsigned i = named_home(this);
+    for (; named[i].number; i = (i + 1) & named_mask)
+        if (named[i].number == this) return named[i].names;
+    atom_s* names = (atom_s*)arena_take(sizeof(atom_s));
+    names->data = data;
+    names->length = names->capacity = length;
+    names->key = key;
+    names->flags = 0;
+    names->number = number;
+    names->next = nullptr;
+    names->params = nullptr;
+    names->body = nullptr;
+    names->global = nullptr;
+    named[i] = {this, names};
+    if (++named_count * 2 > (int)named_mask + 1) named_grow();
+    return names;
+}
+
+// The numbers that hold a function, oldest first, for the walk in progress.
+static walk_number* walk_numbers;
+
+static void walk_sift(walk_number* w, int i, int n) {
+    for (int c; (c = 2 * i + 1) < n; i = c) {
+        if (c + 1 < n && w[c + 1].age > w[c].age) c++;
+        if (w[i].age >= w[c].age) return;
+        walk_number t = w[i];
+        w[i] = w[c];
+        w[c] = t;
+    }
+}
+
+// The chain holds every atom but the numbers; the numbers that hold a function are merged in
+// by age: a number is newer than a chained atom when more chained atoms were older than it.
+atom_walk::atom_walk() : chain(atom_table), older(count - numbers - 1), left(0) {
+    delete[] walk_numbers;
+    walk_numbers = new walk_number[named_count + 1];
+    for (unsigned i = 0; named && i <= named_mask; i++) {
+        named_s& n = named[i];
+        if (!n.number || (n.number->notflag(AI_FUNCTION) && !n.names->params && !n.names->body)) continue;
+        walk_numbers[left++] = {(u64)(unsigned)n.number->capacity << 32 | *number_slot((int)n.number->number),
+                                 n.number};
+    }
+    for (int i = left / 2 - 1; i >= 0; i--) walk_sift(walk_numbers, i, left);
+    for (int n = left - 1; n > 0; n--) {
+        walk_number t = walk_numbers[0];
+        walk_numbers[0] = walk_numbers[n];
+        walk_numbers[n] = t;
+        walk_sift(walk_numbers, 0, n);
+    }
+}
+
+atom_s* atom_walk::next() {
+    if (left > 0 && (!chain || (int)(walk_numbers[left - 1].age >> 32) > older)) return walk_numbers[--left].atom;
+    if (!chain) return nullptr;
+    atom_s* a = chain;
+    chain = a->next;
+    older--;
+    return a;
+}
 
 // ---- cutting and joining ------------------------------------------------------------------------
 

@@ -1,12 +1,14 @@
 // Atoms: interned texts. There is exactly one atom per distinct text, so the whole system
 // compares names and values by pointer. Atoms are never freed or moved, and an atom's text
-// never changes once interned; every atom is chained newest first from `atom_table`, and an
+// never changes once interned; every atom but the table's numbers is chained newest first
+// from `atom_table` (atom_walk adds the numbers that hold functions in their places), and an
 // index of our own finds a text in constant expected time without walking that chain.
 // atoms_add(str_s*) consumes the string: its text is copied or found, and the string released.
 //
 // How an atom stores its text, which nothing outside this layer may rely on:
 // - A text shorter than ATOM_LONG bytes has a buffer of its own, NUL-terminated, and
-//   `capacity` equals `length`.
+//   `capacity` equals `length`; but a number of the table keeps its text inside its atom,
+//   and its `capacity` says how many chained atoms are older (atom_walk's order).
 // - A longer text lives in a store: a block of bytes that several atoms share, never freed.
 //   A cut (atoms_cut) points into the bytes it was cut from; a join (atoms_join) writes its
 //   new bytes after the first text's, in place, when that text ends where its store's
@@ -39,19 +41,25 @@ enum atom_s_info : unsigned {
 
 enum : int { ATOM_LONG = 32 };  // texts this long live in shared stores
 
+// A number of the table (AI_NUMBER) is most of an atom: it ends after `global`, and the fields
+// a function needs (next to body) live in a record of their own, made the first time the
+// number names a function. Those fields are reached through names() on every atom that may
+// be a number; the table's numbers are the commonest atoms by far, so they take 40 bytes,
+// not 64.
 struct atom_s : str_s {
     unsigned long long key;  // the index's hash of the text; a number of the table's text
-    atom_s* next;            // the next older atom
-    list_s* params;          // a program function's parameter names
-    union {
-        list_s* body;             // a program function's calls
-        extern_handler handler;  // a built-in's handler (AI_EXTERN)
-    };
-    list_s* global;  // the global variable of this name, found without walking the globals
-    unsigned flags;  // atom_s_info bits, and the tag in the low 16 bits
+    unsigned flags;          // atom_s_info bits, and the tag in the low 16 bits
     union {
         unsigned mix;     // the key mixed, for the index's slots
         unsigned number;  // AI_NUMBER: the value (such atoms live in a table, not the index)
+    };
+    list_s* global;  // the global variable of this name, found without walking the globals
+    // A number's atom ends here.
+    atom_s* next;    // the next older atom
+    list_s* params;  // a program function's parameter names
+    union {
+        list_s* body;             // a program function's calls
+        extern_handler handler;  // a built-in's handler (AI_EXTERN)
     };
 
     int flag(atom_s_info mask) { return (int)(flags & mask); }
@@ -59,9 +67,13 @@ struct atom_s : str_s {
     void set_flag(int bits) { flags |= (unsigned)bits; }
     void clear_flag(atom_s_info mask) { flags &= ~(unsigned)mask; }
     char const* c_str() { return data[length] ? terminate() : data; }
+    // The record that holds this atom's fields from `next` on: the atom itself, or a
+    // number's own record.
+    atom_s* names() { return flags & AI_NUMBER ? number_names() : this; }
 
    private:
     __attribute__((noinline, cold)) char const* terminate();
+    __attribute__((noinline)) atom_s* number_names();
 };
 
 // An atom given to Error() fills its message's %s with the atom's text.
@@ -86,3 +98,17 @@ atom_s* atoms_cut(atom_s* a, int start, int count);
 // writes each byte once.
 atom_s* atoms_join(list_s* values);
 int atoms_count();
+
+// The atoms that may hold a function, newest first: every atom but the numbers of the table
+// that were never given parameters, calls or the function flag (a number is given the flag
+// only after its record is made: the builder asks for the record's calls first). A walk
+// takes one each next(), and null at the end; no atom may be made while it lasts.
+struct atom_walk {
+    atom_walk();
+    atom_s* next();
+
+   private:
+    atom_s* chain;  // the next atom of the chain, and how many chained atoms are older
+    int older;
+    int left;  // the numbers that hold a function not yet given, the newest last
+};

@@ -259,6 +259,14 @@ __attribute__((always_inline)) inline void call_prepare(call_s& c, list_s* call,
 
 enum call_kind { CALL_VALUE, CALL_EXTERN, CALL_FUNCTION };
 
+// A number that names a function runs as its record, which holds the parameters and calls:
+// the record takes the number's flags for the call, and has its text already.
+static __attribute__((noinline, cold)) atom_s* number_function(atom_s* number) {
+    atom_s* record = number->names();
+    record->flags = number->flags & ~(unsigned)AI_NUMBER;
+    return record;
+}
+
 // What a prepared call names, decided in this order: a visible variable (`value` is its
 // value), an atom that is no function (`value` is the atom), a built-in, a program function.
 __attribute__((always_inline)) inline call_kind call_classify(list_s* call, call_s& c, atom_s*& value) {
@@ -272,7 +280,9 @@ __attribute__((always_inline)) inline call_kind call_classify(list_s* call, call
         value = c.func;
         return CALL_VALUE;
     }
-    return c.func->flag(AI_EXTERN) ? CALL_EXTERN : CALL_FUNCTION;
+    if (c.func->flag(AI_EXTERN)) return CALL_EXTERN;
+    if (c.func->flag(AI_NUMBER)) c.func = number_function(c.func);
+    return CALL_FUNCTION;
 }
 
 // The steps after a call has run.
@@ -556,7 +566,8 @@ int engine_check_main() {
     text.init(
         "WARNING: No 'main' function.\nIf it's not a library then it's error.\n\n"
         "----- List of declared functions -----\n\n");
-    for (atom_s* a = atom_table; a; a = a->next) {
+    atom_walk walk;
+    while (atom_s* a = walk.next()) {
         if (a->notflag(AI_FUNCTION) || a->flag(AI_EXTERN) || a == std_atom_initialize) continue;
         if (a->length >= 3 && a->data[0] == 'd' && a->data[1] == 'o' && a->data[2] == '#') continue;
         text.concat(a).concat(", ");

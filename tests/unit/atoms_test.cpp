@@ -1,4 +1,5 @@
-// Atoms: one atom per distinct text, the table chained newest first, the str_s overload that
+// Atoms: one atom per distinct text, the table chained newest first (the walk adding the
+// numbers that hold functions), the records of numbers used as names, the str_s overload that
 // consumes its string, the flag word, and the texts that share their bytes.
 #include <initializer_list>
 #include <string>
@@ -100,10 +101,13 @@ TEST(AtomIdentity, FindByStringOrTextReportsAbsenceAsNull) {
     s.free();
 }
 
-TEST(AtomTable, ChainIsNewestFirstAndCountWalksIt) {
+TEST(AtomTable, ChainIsNewestFirstAndTheWalkAddsTheNumbersThatHoldFunctions) {
     std::string t1 = fresh_text("first"), t2 = fresh_text("second"), t3 = fresh_text("third");
     atom_s* a = atoms_add(t1.c_str());
+    atom_s* n1 = atoms_add(9000001);  // the table's numbers are counted but not chained
     atom_s* b = atoms_add(t2.c_str());
+    atom_s* n2 = atoms_add(9000002);
+    atom_s* n3 = atoms_add(9000003);
     atom_s* c = atoms_add(t3.c_str());
     EXPECT_EQ(atom_table, c);
     EXPECT_EQ(c->next, b);
@@ -111,11 +115,37 @@ TEST(AtomTable, ChainIsNewestFirstAndCountWalksIt) {
     atoms_add(t1.c_str());  // an old text does not move to the head
     EXPECT_EQ(atom_table, c);
 
-    int walked = 0;
-    atom_s* last = nullptr;
-    for (atom_s* x = atom_table; x; x = x->next) walked++, last = x;
-    EXPECT_EQ(walked, atoms_count());
-    EXPECT_EQ(last->next, nullptr);
+    // n1 is a function (made as the builder makes one: its record first), n3 has calls, n2
+    // a record and a global variable: the walk takes n3 and n1 in where they were made, n2 not.
+    list_s cell = {};
+    n1->names();
+    n1->set_flag(AI_FUNCTION);
+    n3->names()->body = &cell;
+    n2->names();
+    n2->global = &cell;
+    std::vector<atom_s*> walked;
+    atom_walk walk;
+    while (atom_s* x = walk.next()) walked.push_back(x);
+    std::vector<atom_s*> expected = {c, n3, b, n1, a};
+    for (atom_s* x = a->next; x; x = x->next) expected.push_back(x);
+    EXPECT_EQ(walked, expected);
+}
+
+TEST(AtomTable, EachNumberUsedAsANameKeepsARecordOfItsOwn) {
+    std::vector<atom_s*> numbers, records;
+    for (int i = 0; i < 1000; i++) {  // past several growths of the records' table
+        atom_s* n = atoms_add(5000000 + 7 * i);
+        numbers.push_back(n);
+        records.push_back(n->names());
+        EXPECT_NE(records.back(), n);
+        records.back()->params = reinterpret_cast<list_s*>(numbers.back());
+    }
+    for (int i = 0; i < 1000; i++) {
+        EXPECT_EQ(numbers[i]->names(), records[i]);
+        EXPECT_EQ(records[i]->params, reinterpret_cast<list_s*>(numbers[i]));
+    }
+    atom_s* text = atoms_add(fresh_text("plain").c_str());
+    EXPECT_EQ(text->names(), text);
 }
 
 TEST(AtomTable, NoTwoAtomsShareAText) {
