@@ -399,21 +399,27 @@ static slot_s* index_slot(char const* text, int length, u64 key, unsigned mix) {
     return index_slot(key, mix, length, [&](atom_s* a) { return same_bytes(a->data, text, length); });
 }
 
-// A new atom in the room `a`, newest in the chain; the caller gives it its text and files it.
-static atom_s* atom_init(atom_s* a, u64 key, unsigned mix) {
+// A new atom's room, its fields cleared but the text, which the caller gives it.
+static atom_s* atom_fresh(u64 key, unsigned mix) {
+    atom_s* a = (atom_s*)arena_take(sizeof(atom_s));
+    a->next = nullptr;
     a->params = nullptr;
     a->body = nullptr;
     a->flags = 0;
     a->global = nullptr;
     a->key = key;
     a->mix = mix;
+    return a;
+}
+
+// A new atom, newest in the chain; the caller gives it its text and files it.
+static atom_s* atom_link(u64 key, unsigned mix) {
+    atom_s* a = atom_fresh(key, mix);
     a->next = atom_table;
     atom_table = a;
     count++;
     return a;
 }
-
-static atom_s* atom_link(u64 key, unsigned mix) { return atom_init((atom_s*)arena_take(sizeof(atom_s)), key, mix); }
 
 // A new atom for a text not yet in the index, placed in `slot`; `first` is the text's first
 // byte (0 for the empty text).
@@ -558,7 +564,7 @@ struct named_s {
     atom_s* names;
 };
 struct walk_number {
-    u64 age;  // how many chained atoms are older, then the place: larger is newer
+    number_place place;  // numbers are placed in the order they are made
     atom_s* atom;
 };
 }  // namespace
@@ -588,16 +594,9 @@ atom_s* atom_s::number_names() {
     unsigned i = named_home(this);
     for (; named[i].number; i = (i + 1) & named_mask)
         if (named[i].number == this) return named[i].names;
-    atom_s* names = (atom_s*)arena_take(sizeof(atom_s));
+    atom_s* names = atom_fresh(key, number);  // not chained: the walk finds it through `named`
     names->data = data;
     names->length = names->capacity = length;
-    names->key = key;
-    names->flags = 0;
-    names->number = number;
-    names->next = nullptr;
-    names->params = nullptr;
-    names->body = nullptr;
-    names->global = nullptr;
     named[i] = {this, names};
     if (++named_count * 2 > (int)named_mask + 1) named_grow();
     return names;
@@ -608,24 +607,24 @@ static walk_number* walk_numbers;
 
 static void walk_sift(walk_number* w, int i, int n) {
     for (int c; (c = 2 * i + 1) < n; i = c) {
-        if (c + 1 < n && w[c + 1].age > w[c].age) c++;
-        if (w[i].age >= w[c].age) return;
+        if (c + 1 < n && w[c + 1].place > w[c].place) c++;
+        if (w[i].place >= w[c].place) return;
         walk_number t = w[i];
         w[i] = w[c];
         w[c] = t;
     }
 }
 
-// The chain holds every atom but the numbers; the numbers that hold a function are merged in
-// by age: a number is newer than a chained atom when more chained atoms were older than it.
+// The chain holds every atom but the numbers; the numbers that hold a function, sorted by
+// place (the order they were made in), are merged in: a number is newer than a chained atom
+// when more chained atoms were older than it.
 atom_walk::atom_walk() : chain(atom_table), older(count - numbers - 1), left(0) {
     delete[] walk_numbers;
     walk_numbers = new walk_number[named_count + 1];
     for (unsigned i = 0; named && i <= named_mask; i++) {
         named_s& n = named[i];
         if (!n.number || (n.number->notflag(AI_FUNCTION) && !n.names->params && !n.names->body)) continue;
-        walk_numbers[left++] = {(u64)(unsigned)n.number->capacity << 32 | *number_slot((int)n.number->number),
-                                 n.number};
+        walk_numbers[left++] = {*number_slot((int)n.number->number), n.number};
     }
     for (int i = left / 2 - 1; i >= 0; i--) walk_sift(walk_numbers, i, left);
     for (int n = left - 1; n > 0; n--) {
@@ -637,7 +636,7 @@ atom_walk::atom_walk() : chain(atom_table), older(count - numbers - 1), left(0) 
 }
 
 atom_s* atom_walk::next() {
-    if (left > 0 && (!chain || (int)(walk_numbers[left - 1].age >> 32) > older)) return walk_numbers[--left].atom;
+    if (left > 0 && (!chain || walk_numbers[left - 1].atom->capacity > older)) return walk_numbers[--left].atom;
     if (!chain) return nullptr;
     atom_s* a = chain;
     chain = a->next;
