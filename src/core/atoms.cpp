@@ -476,19 +476,22 @@ atom_s* atoms_find(str_s* string) { return atoms_find(string->data, string->leng
 // written as one word whose lowest byte is the first digit. It is not chained either (see
 // atom_walk); `capacity`, which no short text reads, keeps how many chained atoms are older.
 static __attribute__((noinline)) atom_s* number_atom(number_place* at, int n) {
+    // Two digits a step, the last ones first, each pair read from a table as one word.
+    static char const pairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
     u64 word = 0;
     int length = 0;
     unsigned u = (unsigned)n;
-    while (u >= 100) {  // two digits a step, the last ones first
-        unsigned r = u % 100;
-        u /= 100;
-        word = word << 16 | (u64)('0' + r % 10) << 8 | (u64)('0' + r / 10);
-        length += 2;
+    for (; u >= 10; length += 2) {
+        unsigned q = u / 100;
+        unsigned short pair;
+        __builtin_memcpy(&pair, pairs + 2 * (u - q * 100), 2);  // the first digit in the low byte
+        word = word << 16 | pair;
+        u = q;
     }
-    if (u >= 10)
-        word = word << 16 | (u64)('0' + u % 10) << 8 | (u64)('0' + u / 10), length += 2;
-    else
-        word = word << 8 | (u64)('0' + u), length++;
+    if (u || !length) word = word << 8 | (u64)('0' + u), length++;
     atom_s* a = number_room(at);
     a->key = word;
     a->data = (char*)&a->key;
