@@ -694,7 +694,8 @@ static int grows_in_place(atom_s* a, int extra) {
 
 atom_s* atoms_join(list_s* values) {
     // A short text is joined on the stack as it is measured, and found or copied from there.
-    char text[ATOM_LONG];
+    // (Eight bytes to spare: the compiler cannot tell that a copy ends within ATOM_LONG.)
+    char text[ATOM_LONG + 8];
     long long total = 0;
     for (list_s* v = values; v; v = v->next) {
         if (total + v->atom->length < ATOM_LONG) text_copy(text + total, v->atom->data, v->atom->length);
