@@ -539,19 +539,24 @@ atom_s* atoms_add(char c) {
     return known;
 }
 
-// Other numbers are remembered in a small table indexed by their low bits.
-atom_s* atoms_add(int n) {
+// Other numbers are remembered in a small table indexed by their low bits; they are made
+// out of line, so that a number of the table costs no more than its lookup.
+static __attribute__((noinline)) atom_s* other_number(int n) {
     static struct {
         int n;
         atom_s* atom;
     } recent[4096];
-    char text[12];
-    if (number_place* at = number_slot(n)) return *at ? number_at(*at) : number_atom(at, n);
     auto& seen = recent[(unsigned)n & 4095];
     if (seen.atom && seen.n == n) return seen.atom;
+    char text[12];
     atom_s* atom = add_text(text, text_length(i2s(n, text)));
     seen = {n, atom};
     return atom;
+}
+
+atom_s* atoms_add(int n) {
+    if (number_place* at = number_slot(n)) return *at ? number_at(*at) : number_atom(at, n);
+    return other_number(n);
 }
 
 int atoms_count() { return count; }
