@@ -19,6 +19,8 @@ static int numbers;  // those of the number table, which are not in the chain
 static_assert(sizeof(atom_s) <= 64, "a deep recursion makes an atom per level");
 static_assert(sizeof(str_s) + sizeof(unsigned long long) + 2 * sizeof(unsigned) + sizeof(list_s*) == 40,
               "a number's atom is the fields before `next`, 40 bytes");
+enum { SHORT_SIZE = 48 };  // a short atom: the fields before `params`
+static_assert(sizeof(atom_s) - 2 * sizeof(list_s*) == SHORT_SIZE, "a short atom ends after `next`");
 
 typedef unsigned long long u64;
 
@@ -399,13 +401,16 @@ static slot_s* index_slot(char const* text, int length, u64 key, unsigned mix) {
     return index_slot(key, mix, length, [&](atom_s* a) { return same_bytes(a->data, text, length); });
 }
 
-// A new atom's room, its fields cleared but the text, which the caller gives it.
-static atom_s* atom_fresh(u64 key, unsigned mix) {
-    atom_s* a = (atom_s*)arena_take(sizeof(atom_s));
+// A new atom's room, whole or short, its fields cleared but the text, which the caller gives it.
+static atom_s* atom_fresh(u64 key, unsigned mix, int size = (int)sizeof(atom_s)) {
+    atom_s* a = (atom_s*)arena_take(size);
     a->next = nullptr;
-    a->params = nullptr;
-    a->body = nullptr;
-    a->flags = 0;
+    a->flags = AI_SHORT;
+    if (size != SHORT_SIZE) {
+        a->params = nullptr;
+        a->body = nullptr;
+        a->flags = 0;
+    }
     a->global = nullptr;
     a->key = key;
     a->mix = mix;
@@ -413,18 +418,18 @@ static atom_s* atom_fresh(u64 key, unsigned mix) {
 }
 
 // A new atom, newest in the chain; the caller gives it its text and files it.
-static atom_s* atom_link(u64 key, unsigned mix) {
-    atom_s* a = atom_fresh(key, mix);
+static atom_s* atom_link(u64 key, unsigned mix, int size = (int)sizeof(atom_s)) {
+    atom_s* a = atom_fresh(key, mix, size);
     a->next = atom_table;
     atom_table = a;
     count++;
     return a;
 }
 
-// A new atom for a text not yet in the index, placed in `slot`; `first` is the text's first
-// byte (0 for the empty text).
-static atom_s* atom_make(slot_s* slot, u64 key, unsigned mix, char first) {
-    atom_s* a = atom_link(key, mix);
+// A new atom of `size` bytes for a text not yet in the index, placed in `slot`; `first` is
+// the text's first byte (0 for the empty text).
+static atom_s* atom_make(slot_s* slot, u64 key, unsigned mix, char first, int size) {
+    atom_s* a = atom_link(key, mix, size);
     if (first == '.') a->set_flag(AI_DOT);
     indexed++;
     *slot = slot_make(a);
@@ -505,14 +510,16 @@ static __attribute__((noinline)) atom_s* number_atom(number_place* at, int n) {
     return a;
 }
 
-static atom_s* add_text(char const* text, int length) {
+// A new text's atom is whole, but for texts made by joining and cutting (SHORT_SIZE): those
+// are the program's own values, which seldom name a function.
+static atom_s* add_text(char const* text, int length, int size = (int)sizeof(atom_s)) {
     int n = table_number(text, length);
     if (number_place* at = number_slot(n)) return *at ? number_at(*at) : number_atom(at, n);
     u64 key = text_key(text, length);
     unsigned mix = mix_of(key);
     slot_s* slot = index_slot(text, length, key, mix);
     if (*slot) return slot_atom(*slot);
-    atom_s* a = atom_make(slot, key, mix, length ? text[0] : 0);
+    atom_s* a = atom_make(slot, key, mix, length ? text[0] : 0, size);
     atom_copy_text(a, text, length);
     return a;
 }
@@ -561,11 +568,12 @@ atom_s* atoms_add(int n) {
 
 int atoms_count() { return count; }
 
-// ---- numbers as names ---------------------------------------------------------------------------
+// ---- numbers and short atoms as names -------------------------------------------------------------
 
-// The record of each number that names a function, found by the number's address in an
-// open-addressing table kept at most half full. A record is an atom with the number's text,
-// whose fields from `next` on are the number's (a call runs the record in its place).
+// The record of each number or short atom that names a function, found by the atom's address
+// in an open-addressing table kept at most half full. A record is a whole atom with the
+// atom's text, whose fields from `next` on are the atom's (a call runs the record in its
+// place); a short atom keeps its own `next`, and its record's is unused.
 namespace {
 struct named_s {
     atom_s* number;
@@ -597,14 +605,16 @@ static void named_grow() {
     delete[] old;
 }
 
-atom_s* atom_s::number_names() {
+atom_s* atom_s::own_record() {
     if (!named) named_grow();
     unsigned i = named_home(this);
     for (; named[i].number; i = (i + 1) & named_mask)
         if (named[i].number == this) return named[i].names;
-    atom_s* names = atom_fresh(key, number);  // not chained: the walk finds it through `named`
+    atom_s* names = atom_fresh(key, mix);  // not chained: the walk finds it through its atom
     names->data = data;
-    names->length = names->capacity = length;
+    names->length = length;
+    names->capacity = length < ATOM_LONG ? length : capacity;  // a long text's store, as its atom's
+    flags |= AI_RECORD;
     named[i] = {this, names};
     if (++named_count * 2 > (int)named_mask + 1) named_grow();
     return names;
@@ -625,13 +635,14 @@ static void walk_sift(walk_number* w, int i, int n) {
 
 // The chain holds every atom but the numbers; the numbers that hold a function, sorted by
 // place (the order they were made in), are merged in: a number is newer than a chained atom
-// when more chained atoms were older than it.
+// when more chained atoms were older than it. Short atoms without a record hold nothing.
 atom_walk::atom_walk() : chain(atom_table), older(count - numbers - 1), left(0) {
     delete[] walk_numbers;
     walk_numbers = new walk_number[named_count + 1];
     for (unsigned i = 0; named && i <= named_mask; i++) {
         named_s& n = named[i];
-        if (!n.number || (n.number->notflag(AI_FUNCTION) && !n.names->params && !n.names->body)) continue;
+        if (!n.number || n.number->notflag(AI_NUMBER)) continue;
+        if (n.number->notflag(AI_FUNCTION) && !n.names->params && !n.names->body) continue;
         walk_numbers[left++] = {*number_slot((int)n.number->number), n.number};
     }
     for (int i = left / 2 - 1; i >= 0; i--) walk_sift(walk_numbers, i, left);
@@ -644,12 +655,14 @@ atom_walk::atom_walk() : chain(atom_table), older(count - numbers - 1), left(0) 
 }
 
 atom_s* atom_walk::next() {
-    if (left > 0 && (!chain || walk_numbers[left - 1].atom->capacity > older)) return walk_numbers[--left].atom;
-    if (!chain) return nullptr;
-    atom_s* a = chain;
-    chain = a->next;
-    older--;
-    return a;
+    for (;;) {
+        if (left > 0 && (!chain || walk_numbers[left - 1].atom->capacity > older)) return walk_numbers[--left].atom;
+        if (!chain) return nullptr;
+        atom_s* a = chain;
+        chain = a->next;
+        older--;
+        if ((a->flags & (AI_SHORT | AI_RECORD)) != AI_SHORT) return a;
+    }
 }
 
 // ---- cutting and joining ------------------------------------------------------------------------
@@ -670,13 +683,13 @@ static u64 cut_key(atom_s* a, int start, int n) {
 atom_s* atoms_cut(atom_s* a, int start, int count) {
     if (start == 0 && count == a->length) return a;
     char* piece = a->data + start;
-    if (count < ATOM_LONG) return add_text(piece, count);
+    if (count < ATOM_LONG) return add_text(piece, count, SHORT_SIZE);
     u64 key = cut_key(a, start, count);
     unsigned mix = mix_of(key);
     slot_s* slot = index_slot(key, mix, count, [&](atom_s* b) { return same_atom_bytes(b->data, piece, count); });
     atom_s* cut = *slot ? slot_atom(*slot) : nullptr;
     if (!cut) {
-        cut = atom_make(slot, key, mix, piece[0]);
+        cut = atom_make(slot, key, mix, piece[0], SHORT_SIZE);
         cut->data = piece;
         cut->length = count;
         cut->capacity = a->capacity - start;  // the same store, so the same end of room
@@ -706,7 +719,7 @@ atom_s* atoms_join(list_s* values) {
         if (total + v->atom->length < ATOM_LONG) text_copy(text + total, v->atom->data, v->atom->length);
         total += v->atom->length;
     }
-    if (total < ATOM_LONG) return add_text(text, (int)total);
+    if (total < ATOM_LONG) return add_text(text, (int)total, SHORT_SIZE);
     while (values->atom->length == 0) values = values->next;
     atom_s* first = values->atom;
     if (total == first->length) return first;
@@ -724,7 +737,7 @@ atom_s* atoms_join(list_s* values) {
     });
     if (*slot) return slot_atom(*slot);
 
-    atom_s* joined = atom_make(slot, key, mix, first->data[0]);
+    atom_s* joined = atom_make(slot, key, mix, first->data[0], SHORT_SIZE);
     list_s* rest = values;
     if (grows_in_place(first, length - first->length)) {
         joined->data = first->data;

@@ -37,15 +37,19 @@ enum atom_s_info : unsigned {
     AI_SPY = 0x100000,
     AI_DOT = 0x200000,      // a text that starts with '.', set when the atom is made
     AI_NUMBER = 0x400000,   // a number of the number table: `number` is its value
+    AI_SHORT = 0x800000,    // a text made by joining or cutting: its atom ends after `next`
+    AI_RECORD = 0x1000000,  // a number or short atom whose record (see names()) is made
 };
 
 enum : int { ATOM_LONG = 32 };  // texts this long live in shared stores
 
 // A number of the table (AI_NUMBER) is most of an atom: it ends after `global`, and the fields
 // a function needs (next to body) live in a record of their own, made the first time the
-// number names a function. Those fields are reached through names() on every atom that may
-// be a number; the table's numbers are the commonest atoms by far, so they take 40 bytes,
-// not 64.
+// number names a function. A text that joining or cutting makes while the program runs
+// (AI_SHORT) keeps `next` too, and has such a record for the rest. Those fields are reached
+// through names() on every atom that may be one of them: numbers and the texts a program
+// computes are the commonest atoms by far and seldom name anything, so they take 40 and 48
+// bytes, not 64.
 struct atom_s : str_s {
     unsigned long long key;  // the index's hash of the text; a number of the table's text
     unsigned flags;          // atom_s_info bits, and the tag in the low 16 bits
@@ -56,6 +60,7 @@ struct atom_s : str_s {
     list_s* global;  // the global variable of this name, found without walking the globals
     // A number's atom ends here.
     atom_s* next;    // the next older atom
+    // A short atom ends here.
     list_s* params;  // a program function's parameter names
     union {
         list_s* body;             // a program function's calls
@@ -67,13 +72,13 @@ struct atom_s : str_s {
     void set_flag(int bits) { flags |= (unsigned)bits; }
     void clear_flag(atom_s_info mask) { flags &= ~(unsigned)mask; }
     char const* c_str() { return data[length] ? terminate() : data; }
-    // The record that holds this atom's fields from `next` on: the atom itself, or a
-    // number's own record.
-    atom_s* names() { return flags & AI_NUMBER ? number_names() : this; }
+    // The record that holds this atom's fields from `next` on (from `params` on for a short
+    // atom): the atom itself, or a number's or short atom's own record, made on first use.
+    atom_s* names() { return flags & (AI_NUMBER | AI_SHORT) ? own_record() : this; }
 
    private:
     __attribute__((noinline, cold)) char const* terminate();
-    __attribute__((noinline)) atom_s* number_names();
+    __attribute__((noinline)) atom_s* own_record();
 };
 
 // An atom given to Error() fills its message's %s with the atom's text.
@@ -100,9 +105,10 @@ atom_s* atoms_join(list_s* values);
 int atoms_count();
 
 // The atoms that may hold a function, newest first: every atom but the numbers of the table
-// that were never given parameters, calls or the function flag (a number is given the flag
-// only after its record is made: the builder asks for the record's calls first). A walk
-// takes one each next(), and null at the end; no atom may be made while it lasts.
+// that were never given parameters, calls or the function flag, and the short atoms that
+// have no record (a number or short atom is given the flag only after its record is made:
+// the builder asks for the record's calls first). A walk takes one each next(), and null at
+// the end; no atom may be made while it lasts.
 struct atom_walk {
     atom_walk();
     atom_s* next();

@@ -259,11 +259,11 @@ __attribute__((always_inline)) inline void call_prepare(call_s& c, list_s* call,
 
 enum call_kind { CALL_VALUE, CALL_EXTERN, CALL_FUNCTION };
 
-// A number that names a function runs as its record, which holds the parameters and calls:
-// the record takes the number's flags for the call, and has its text already.
-static __attribute__((noinline, cold)) atom_s* number_function(atom_s* number) {
-    atom_s* record = number->names();
-    record->flags = number->flags & ~(unsigned)AI_NUMBER;
+// A number or short atom that names a function runs as its record, which holds the
+// parameters and calls: the record takes the atom's flags for the call, and has its text.
+static __attribute__((noinline, cold)) atom_s* record_function(atom_s* atom) {
+    atom_s* record = atom->names();
+    record->flags = atom->flags & ~(unsigned)(AI_NUMBER | AI_SHORT | AI_RECORD);
     return record;
 }
 
@@ -281,7 +281,7 @@ __attribute__((always_inline)) inline call_kind call_classify(list_s* call, call
         return CALL_VALUE;
     }
     if (c.func->flag(AI_EXTERN)) return CALL_EXTERN;
-    if (c.func->flag(AI_NUMBER)) c.func = number_function(c.func);
+    if (c.func->flags & (AI_NUMBER | AI_SHORT)) c.func = record_function(c.func);
     return CALL_FUNCTION;
 }
 

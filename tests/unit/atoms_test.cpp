@@ -1,5 +1,6 @@
 // Atoms: one atom per distinct text, the table chained newest first (the walk adding the
-// numbers that hold functions), the records of numbers used as names, the str_s overload that
+// numbers that hold functions and leaving out the short atoms that have no record), the
+// records of numbers used as names, the str_s overload that
 // consumes its string, the flag word, and the texts that share their bytes.
 #include <initializer_list>
 #include <string>
@@ -101,6 +102,14 @@ TEST(AtomIdentity, FindByStringOrTextReportsAbsenceAsNull) {
     s.free();
 }
 
+atom_s* join(std::initializer_list<atom_s*> parts) {
+    list_s* values = nullptr;
+    for (atom_s* p : parts) list_add(&values, p);
+    atom_s* joined = atoms_join(values);
+    list_free(values);
+    return joined;
+}
+
 TEST(AtomTable, ChainIsNewestFirstAndTheWalkAddsTheNumbersThatHoldFunctions) {
     std::string t1 = fresh_text("first"), t2 = fresh_text("second"), t3 = fresh_text("third");
     atom_s* a = atoms_add(t1.c_str());
@@ -114,20 +123,31 @@ TEST(AtomTable, ChainIsNewestFirstAndTheWalkAddsTheNumbersThatHoldFunctions) {
     EXPECT_EQ(b->next, a);
     atoms_add(t1.c_str());  // an old text does not move to the head
     EXPECT_EQ(atom_table, c);
+    // Joined texts are short atoms, chained like the others.
+    atom_s* s1 = join({c, b});
+    atom_s* s2 = join({c, a});
+    EXPECT_EQ(atom_table, s2);
+    EXPECT_EQ(s2->next, s1);
+    EXPECT_EQ(s1->next, c);
 
     // n1 is a function (made as the builder makes one: its record first), n3 has calls, n2
-    // a record and a global variable: the walk takes n3 and n1 in where they were made, n2 not.
+    // a record and a global variable, s2 a record with calls: the walk takes n3 and n1 in
+    // where they were made, and s2; n2 not, nor s1, which has no record.
     list_s cell = {};
     n1->names();
     n1->set_flag(AI_FUNCTION);
     n3->names()->body = &cell;
     n2->names();
     n2->global = &cell;
+    EXPECT_NE(s2->names(), s2);
+    s2->names()->body = &cell;
+    EXPECT_EQ(s2->next, s1) << "a short atom keeps its own place in the chain";
     std::vector<atom_s*> walked;
     atom_walk walk;
     while (atom_s* x = walk.next()) walked.push_back(x);
-    std::vector<atom_s*> expected = {c, n3, b, n1, a};
-    for (atom_s* x = a->next; x; x = x->next) expected.push_back(x);
+    std::vector<atom_s*> expected = {s2, c, n3, b, n1, a};
+    for (atom_s* x = a->next; x; x = x->next)
+        if (!x->flag(AI_SHORT)) expected.push_back(x);  // earlier tests' joins have no records
     EXPECT_EQ(walked, expected);
 }
 
@@ -207,14 +227,6 @@ TEST(AtomFlags, StandardAtomsAreBuiltIns) {
 }
 
 // ---- texts that share their bytes -------------------------------------------------------------
-
-atom_s* join(std::initializer_list<atom_s*> parts) {
-    list_s* values = nullptr;
-    for (atom_s* p : parts) list_add(&values, p);
-    atom_s* joined = atoms_join(values);
-    list_free(values);
-    return joined;
-}
 
 std::string text_of(atom_s* a) { return std::string(a->data, a->length); }
 
