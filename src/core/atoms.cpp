@@ -1,6 +1,6 @@
 // The atom table, its index and the stores that long texts share. The chain from
 // `atom_table` and atom_walk are what walks see; small numbers have a table of their own
-// (and a short atom, with a record beside it when one names a function), and every other
+// (and an atom of 40 bytes, with a record beside it when one names a function), and every other
 // atom is found through an open-addressing index kept at most three quarters full, keyed by
 // a hash of the text's bytes: a word-at-a-time mix for short texts, and for long ones a
 // polynomial hash that can be combined from the hashes of the parts, so that cutting and
