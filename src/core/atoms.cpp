@@ -371,8 +371,9 @@ static void index_grow() {
     for (unsigned i = 0; i < size; i++) fresh[i] = 0;
     for (unsigned k = 0; slots && k <= slot_mask; k++) {
         slot_s slot = slots[k];
-        // The atoms are read for their mix: those a few slots on are fetched meanwhile.
-        if (k + 16 <= slot_mask && slots[k + 16]) __builtin_prefetch(&slot_atom(slots[k + 16])->mix);
+        // The atoms are read for their mix, each from a random place: those 64 slots on are
+        // fetched meanwhile (16 on was too near to hide a miss: buildwalk took 5% longer).
+        if (k + 64 <= slot_mask && slots[k + 64]) __builtin_prefetch(&slot_atom(slots[k + 64])->mix);
         if (!slot) continue;
         unsigned i = slot_atom(slot)->mix >> (32 - bits);
         while (fresh[i]) i = (i + 1) & mask;
