@@ -372,7 +372,7 @@ static void index_grow() {
     for (unsigned k = 0; slots && k <= slot_mask; k++) {
         slot_s slot = slots[k];
         // The atoms are read for their mix, each from a random place: those 64 slots on are
-        // fetched meanwhile (16 on was too near to hide a miss: buildwalk took 5% longer).
+        // fetched meanwhile (16 on was too near to hide the misses).
         if (k + 64 <= slot_mask && slots[k + 64]) __builtin_prefetch(&slot_atom(slots[k + 64])->mix);
         if (!slot) continue;
         unsigned i = slot_atom(slot)->mix >> (32 - bits);
