@@ -577,7 +577,7 @@ int atoms_count() { return count; }
 // place); a short atom keeps its own `next`, and its record's is unused.
 namespace {
 struct named_s {
-    atom_s* number;
+    atom_s* atom;
     atom_s* names;
 };
 struct walk_number {
@@ -598,9 +598,9 @@ static void named_grow() {
     for (unsigned i = 0; i < size; i++) named[i] = {nullptr, nullptr};
     named_mask = size - 1;
     for (unsigned k = 0; k < old_size; k++) {
-        if (!old[k].number) continue;
-        unsigned i = named_home(old[k].number);
-        while (named[i].number) i = (i + 1) & named_mask;
+        if (!old[k].atom) continue;
+        unsigned i = named_home(old[k].atom);
+        while (named[i].atom) i = (i + 1) & named_mask;
         named[i] = old[k];
     }
     delete[] old;
@@ -609,8 +609,8 @@ static void named_grow() {
 atom_s* atom_s::own_record() {
     if (!named) named_grow();
     unsigned i = named_home(this);
-    for (; named[i].number; i = (i + 1) & named_mask)
-        if (named[i].number == this) return named[i].names;
+    for (; named[i].atom; i = (i + 1) & named_mask)
+        if (named[i].atom == this) return named[i].names;
     atom_s* names = atom_fresh(key, mix);  // not chained: the walk finds it through its atom
     names->data = data;
     names->length = length;
@@ -642,9 +642,9 @@ atom_walk::atom_walk() : chain(atom_table), older(count - numbers - 1), left(0) 
     walk_numbers = new walk_number[named_count + 1];
     for (unsigned i = 0; named && i <= named_mask; i++) {
         named_s& n = named[i];
-        if (!n.number || n.number->notflag(AI_NUMBER)) continue;
-        if (n.number->notflag(AI_FUNCTION) && !n.names->params && !n.names->body) continue;
-        walk_numbers[left++] = {*number_slot((int)n.number->number), n.number};
+        if (!n.atom || n.atom->notflag(AI_NUMBER)) continue;
+        if (n.atom->notflag(AI_FUNCTION) && !n.names->params && !n.names->body) continue;
+        walk_numbers[left++] = {*number_slot((int)n.atom->number), n.atom};
     }
     for (int i = left / 2 - 1; i >= 0; i--) walk_sift(walk_numbers, i, left);
     for (int n = left - 1; n > 0; n--) {
