@@ -2,10 +2,10 @@
 // `atom_table` and atom_walk are what walks see; small numbers have a table of their own
 // (and an atom of 40 bytes, with a record beside it when one names a function), and every other
 // atom is found through an open-addressing index kept at most three quarters full, keyed by
-// a hash of the text's bytes: a word-at-a-time mix for short texts, and for long ones a
-// polynomial hash that can be combined from the hashes of the parts, so that cutting and
-// joining long texts costs time in the bytes added, not in the whole text. The key only
-// picks candidates: texts are always compared byte for byte.
+// a hash of the text's stem (all its bytes but the last): a word-at-a-time mix for short
+// texts, and for long ones a polynomial hash that can be combined from the hashes of the
+// parts, so that cutting and joining long texts costs time in the bytes added, not in the
+// whole text. The key only picks candidates: texts are always compared byte for byte.
 #include "atoms.h"
 
 #include "../host/host.h"
@@ -32,15 +32,17 @@ static u64 load8(char const* p) {
 
 // ---- keys -------------------------------------------------------------------------------------
 
-// A short text is keyed eight bytes at a time.
-static u64 short_key(char const* text, int length) {
+// A short text is keyed eight bytes at a time but for its last byte, which comes alone: the
+// state before it is the key of the text's stem (its length and all its bytes but the last),
+// by which the index files texts.
+static u64 short_stem(char const* text, int length) {
     u64 h = 0xcbf29ce484222325ull ^ (unsigned)length;
-    int i = 0;
-    for (; i + 8 <= length; i += 8) {
+    int i = 0, n = length - 1;
+    for (; i + 8 <= n; i += 8) {
         h = (h ^ load8(text + i)) * 0x100000001b3ull;
         h ^= h >> 29;
     }
-    for (; i < length; i++) h = (h ^ (unsigned char)text[i]) * 0x100000001b3ull;
+    for (; i < n; i++) h = (h ^ (unsigned char)text[i]) * 0x100000001b3ull;
     return h;
 }
 
@@ -87,18 +89,11 @@ static u64 pw(int k) {
 }
 
 // The inverse of an odd number modulo 2^64: each Newton step doubles the bits that are right.
-static u64 inverse(u64 x) {
+static constexpr u64 inverse(u64 x) {
     u64 y = x;  // right in the low 3 bits, as x * x is 1 modulo 8
     for (int i = 0; i < 5; i++) y *= 2 - x * y;
     return y;
 }
-
-static u64 text_key(char const* text, int length) {
-    return length < ATOM_LONG ? short_key(text, length) : poly(text, length);
-}
-
-// The polynomial key of any atom's text: long atoms carry it.
-static u64 poly_key(atom_s* a) { return a->length < ATOM_LONG ? poly(a->data, a->length) : a->key; }
 
 static unsigned mix_of(u64 h) {
     h ^= h >> 33;
@@ -106,6 +101,27 @@ static unsigned mix_of(u64 h) {
     h ^= h >> 33;
     return (unsigned)h;
 }
+
+// The mix of a long text's stem, from the text's key and last byte.
+static unsigned long_stem_mix(u64 key, unsigned char last) {
+    static constexpr u64 P_INVERSE = inverse(P);
+    return mix_of((key - last) * P_INVERSE);
+}
+
+// A text's key, and the mix of its stem in `stem_mix`.
+static u64 text_key(char const* text, int length, unsigned* stem_mix) {
+    if (length >= ATOM_LONG) {
+        u64 key = poly(text, length);
+        *stem_mix = long_stem_mix(key, (unsigned char)text[length - 1]);
+        return key;
+    }
+    u64 stem = short_stem(text, length);
+    *stem_mix = mix_of(stem);
+    return length ? (stem ^ (unsigned char)text[length - 1]) * 0x100000001b3ull : stem;
+}
+
+// The polynomial key of any atom's text: long atoms carry it.
+static u64 poly_key(atom_s* a) { return a->length < ATOM_LONG ? poly(a->data, a->length) : a->key; }
 
 // ---- memory -----------------------------------------------------------------------------------
 
@@ -349,19 +365,51 @@ static int same_atom_bytes(char const* x, char const* y, int n) {
 
 // ---- the index --------------------------------------------------------------------------------
 
-// A slot holds an atom's address, which is a multiple of 8 below 2^47, in its low 44 bits
-// and the low 20 bits of the atom's mix above them, so a probe that misses rarely touches an
-// atom. A text's home slot is picked by the top bits of the mix, so that growing the index
-// reads the old slots in order and writes the larger table from front to back, near enough.
+// The index files texts by stem: a text's length and all its bytes but the last. A slot holds
+// the one atom of a stem, or a leaf with all the atoms of a stem, placed by their last bytes.
+// Texts that a program makes by counting ("item8", "item9", "item10"...) share stems, so ten
+// of them take one slot and one leaf, which stay in the cache while the count goes on, where
+// ten slots at random places would each cost a miss.
+// A slot holds the address of an atom or a leaf, a multiple of 8 below 2^47, in its low 44
+// bits, bit 44 set for a leaf, and 19 bits of the stem's mix above, so that a probe that misses
+// rarely reads an atom. A stem's home slot is picked by the top bits of its mix, so that
+// growing the index reads the old slots in order and writes the larger table front to back.
 typedef unsigned long long slot_s;
 static slot_s* slots;
 static int slot_bits;  // the index has 2^slot_bits slots
 static unsigned slot_mask;
 
-static slot_s slot_make(atom_s* a) { return (slot_s)(uintptr_t)a >> 3 | (slot_s)(a->mix & 0xFFFFF) << 44; }
-static atom_s* slot_atom(slot_s slot) { return (atom_s*)(uintptr_t)((slot & ((1ull << 44) - 1)) << 3); }
-static int slot_may_hold(slot_s slot, unsigned mix) { return (slot >> 44) == (mix & 0xFFFFF); }
+namespace {
+// The atoms of one stem, open-addressed by their last bytes in `room` places, a power of two
+// kept at most three quarters full; the atoms and then their last bytes follow the record.
+struct leaf_s {
+    unsigned mix;  // the stem's
+    int count, room;
+    atom_s* first;  // an atom of the stem, to compare stems with
+    atom_s** atoms() { return (atom_s**)(this + 1); }
+    unsigned char* lasts() { return (unsigned char*)(atoms() + room); }
+};
+
+// Where a lookup ended: the stem's slot (empty for a new stem) and the text's atom, if any.
+struct lookup_s {
+    slot_s* slot;
+    atom_s* atom;
+};
+}  // namespace
+
+static slot_s slot_make(void* p, int leaf, unsigned mix) {
+    return (slot_s)(uintptr_t)p >> 3 | (slot_s)leaf << 44 | (slot_s)(mix & 0x7FFFF) << 45;
+}
+static void* slot_pointer(slot_s slot) { return (void*)(uintptr_t)((slot & ((1ull << 44) - 1)) << 3); }
+static int slot_is_leaf(slot_s slot) { return (int)(slot >> 44) & 1; }
+static int slot_may_hold(slot_s slot, unsigned mix) { return (slot >> 45) == (mix & 0x7FFFF); }
 static unsigned slot_home(unsigned mix) { return mix >> (32 - slot_bits); }
+// Where the mix of a slot's stem is kept: in its leaf, or in its one atom.
+static unsigned* slot_mix(slot_s slot) {
+    void* p = slot_pointer(slot);
+    return slot_is_leaf(slot) ? &((leaf_s*)p)->mix : &((atom_s*)p)->mix;
+}
+static unsigned char last_byte(atom_s* a) { return a->length ? (unsigned char)a->data[a->length - 1] : 0; }
 
 static void index_grow() {
     int bits = slots ? slot_bits + 1 : 10;
@@ -371,11 +419,11 @@ static void index_grow() {
     for (unsigned i = 0; i < size; i++) fresh[i] = 0;
     for (unsigned k = 0; slots && k <= slot_mask; k++) {
         slot_s slot = slots[k];
-        // The atoms are read for their mix, each from a random place: those 64 slots on are
-        // fetched meanwhile (16 on was too near to hide the misses).
-        if (k + 64 <= slot_mask && slots[k + 64]) __builtin_prefetch(&slot_atom(slots[k + 64])->mix);
+        // The mixes are read each from a random place: those 64 slots on are fetched
+        // meanwhile (16 on was too near to hide the misses).
+        if (k + 64 <= slot_mask && slots[k + 64]) __builtin_prefetch(slot_mix(slots[k + 64]));
         if (!slot) continue;
-        unsigned i = slot_atom(slot)->mix >> (32 - bits);
+        unsigned i = *slot_mix(slot) >> (32 - bits);
         while (fresh[i]) i = (i + 1) & mask;
         fresh[i] = slot;
     }
@@ -385,21 +433,83 @@ static void index_grow() {
     slot_mask = mask;
 }
 
-// The slot holding the text that `same` recognises, or the empty slot where it would go.
+// The place in `leaf` of the atom whose last byte is `last`, or the empty place for it.
+static int leaf_place(leaf_s* leaf, unsigned char last) {
+    int i = last & (leaf->room - 1);
+    while (leaf->atoms()[i] && leaf->lasts()[i] != last) i = (i + 1) & (leaf->room - 1);
+    return i;
+}
+
+static void leaf_put(leaf_s* leaf, atom_s* a, unsigned char last) {
+    int i = leaf_place(leaf, last);
+    leaf->atoms()[i] = a;
+    leaf->lasts()[i] = last;
+    leaf->count++;
+}
+
+// A leaf of `room` places holding the atoms of `from`, a leaf or (when `room` is 16) a stem's
+// one atom. Leaves are never freed, like the atoms: one outgrown stays where it was made.
+static leaf_s* leaf_make(int room, unsigned mix, slot_s from) {
+    leaf_s* leaf = (leaf_s*)arena_take((long long)sizeof(leaf_s) + room * (long long)(sizeof(atom_s*) + 1));
+    leaf->mix = mix;
+    leaf->count = 0;
+    leaf->room = room;
+    for (int i = 0; i < room; i++) leaf->atoms()[i] = nullptr;
+    if (!slot_is_leaf(from)) {
+        leaf->first = (atom_s*)slot_pointer(from);
+        leaf_put(leaf, leaf->first, last_byte(leaf->first));
+        return leaf;
+    }
+    leaf_s* old = (leaf_s*)slot_pointer(from);
+    leaf->first = old->first;
+    for (int i = 0; i < old->room; i++)
+        if (old->atoms()[i]) leaf_put(leaf, old->atoms()[i], old->lasts()[i]);
+    return leaf;
+}
+
+// The text of `length` bytes ending in `last` (any byte for the empty text) whose stem has
+// `mix`; `same(a, n)` tells whether the first n bytes of a's text are the text's.
 template <class Same>
-static slot_s* index_slot(u64 key, unsigned mix, int length, Same same) {
+static lookup_s index_find(unsigned mix, int length, unsigned char last, Same same) {
     if (!slots) index_grow();
+    int stem = length ? length - 1 : 0;
     for (unsigned i = slot_home(mix);; i = (i + 1) & slot_mask) {
         slot_s* slot = &slots[i];
-        if (!*slot) return slot;
+        if (!*slot) return {slot, nullptr};
         if (!slot_may_hold(*slot, mix)) continue;
-        atom_s* a = slot_atom(*slot);
-        if (a->key == key && a->length == length && same(a)) return slot;
+        if (slot_is_leaf(*slot)) {
+            leaf_s* leaf = (leaf_s*)slot_pointer(*slot);
+            if (leaf->first->length != length || !same(leaf->first, stem)) continue;
+            return {slot, leaf->atoms()[leaf_place(leaf, last)]};
+        }
+        atom_s* a = (atom_s*)slot_pointer(*slot);
+        if (a->length != length || !same(a, stem)) continue;
+        return {slot, !length || last_byte(a) == last ? a : nullptr};
     }
 }
 
-static slot_s* index_slot(char const* text, int length, u64 key, unsigned mix) {
-    return index_slot(key, mix, length, [&](atom_s* a) { return same_bytes(a->data, text, length); });
+static lookup_s index_find(char const* text, int length, unsigned mix) {
+    return index_find(mix, length, length ? (unsigned char)text[length - 1] : 0,
+                      [&](atom_s* a, int n) { return same_bytes(a->data, text, n); });
+}
+
+// Files a new atom where index_find() left off.
+static void index_add(lookup_s at, atom_s* a, unsigned mix, unsigned char last) {
+    slot_s* slot = at.slot;
+    if (!*slot) {
+        *slot = slot_make(a, 0, mix);
+        Error(slot_pointer(*slot) != a, "An atom's address does not fit the atom index");
+        if ((unsigned long long)++indexed * 4 > (slot_mask + 1ull) * 3) index_grow();
+        return;
+    }
+    leaf_s* leaf = (leaf_s*)slot_pointer(*slot);
+    if (!slot_is_leaf(*slot))
+        leaf = leaf_make(16, mix, *slot);  // a decimal count's last digits fall in 16 places apart
+    else if ((leaf->count + 1) * 4 > leaf->room * 3)
+        leaf = leaf_make(leaf->room * 2, mix, *slot);
+    leaf_put(leaf, a, last);
+    *slot = slot_make(leaf, 1, mix);
+    Error(slot_pointer(*slot) != leaf, "An atom's address does not fit the atom index");
 }
 
 // A new atom's room, whole or short, its fields cleared but the text, which the caller gives it.
@@ -427,15 +537,13 @@ static atom_s* atom_link(u64 key, unsigned mix, int size = (int)sizeof(atom_s)) 
     return a;
 }
 
-// A new atom of `size` bytes for a text not yet in the index, placed in `slot`; `first` is
-// the text's first byte (0 for the empty text).
-static atom_s* atom_make(slot_s* slot, u64 key, unsigned mix, char first, int size) {
+// A new atom of `size` bytes for a text not yet in the index, filed where index_find() left
+// off; `first` and `last` are the text's first and last bytes (0 for the empty text). The
+// caller gives it its text.
+static atom_s* atom_make(lookup_s at, u64 key, unsigned mix, char first, char last, int size) {
     atom_s* a = atom_link(key, mix, size);
     if (first == '.') a->set_flag(AI_DOT);
-    indexed++;
-    *slot = slot_make(a);
-    Error(slot_atom(*slot) != a, "An atom's address does not fit the atom index");
-    if ((unsigned long long)indexed * 4 > (slot_mask + 1ull) * 3) index_grow();
+    index_add(at, a, mix, (unsigned char)last);
     return a;
 }
 
@@ -456,8 +564,9 @@ static void atom_copy_text(atom_s* a, char const* text, int length) {
 // ---- the table ----------------------------------------------------------------------------------
 
 atom_s* atoms_new() {
-    u64 key = text_key("", 0);
-    atom_s* a = atom_link(key, mix_of(key));
+    unsigned mix;
+    u64 key = text_key("", 0, &mix);
+    atom_s* a = atom_link(key, mix);
     a->init();
     return a;
 }
@@ -469,8 +578,9 @@ atom_s* atoms_find(char const* text, int length) {
         number_place place = page ? page[n & (PAGE - 1)] : 0;
         return place ? number_at(place) : nullptr;
     }
-    u64 key = text_key(text, length);
-    return slot_atom(*index_slot(text, length, key, mix_of(key)));
+    unsigned mix;
+    text_key(text, length, &mix);
+    return index_find(text, length, mix).atom;
 }
 
 atom_s* atoms_find(char const* text) { return atoms_find(text, text_length(text)); }
@@ -516,11 +626,11 @@ static __attribute__((noinline)) atom_s* number_atom(number_place* at, int n) {
 static atom_s* add_text(char const* text, int length, int size = (int)sizeof(atom_s)) {
     int n = table_number(text, length);
     if (number_place* at = number_slot(n)) return *at ? number_at(*at) : number_atom(at, n);
-    u64 key = text_key(text, length);
-    unsigned mix = mix_of(key);
-    slot_s* slot = index_slot(text, length, key, mix);
-    if (*slot) return slot_atom(*slot);
-    atom_s* a = atom_make(slot, key, mix, length ? text[0] : 0, size);
+    unsigned mix;
+    u64 key = text_key(text, length, &mix);
+    lookup_s at = index_find(text, length, mix);
+    if (at.atom) return at.atom;
+    atom_s* a = atom_make(at, key, mix, length ? text[0] : 0, length ? text[length - 1] : 0, size);
     atom_copy_text(a, text, length);
     return a;
 }
@@ -686,11 +796,12 @@ atom_s* atoms_cut(atom_s* a, int start, int count) {
     char* piece = a->data + start;
     if (count < ATOM_LONG) return add_text(piece, count, SHORT_SIZE);
     u64 key = cut_key(a, start, count);
-    unsigned mix = mix_of(key);
-    slot_s* slot = index_slot(key, mix, count, [&](atom_s* b) { return same_atom_bytes(b->data, piece, count); });
-    atom_s* cut = *slot ? slot_atom(*slot) : nullptr;
+    unsigned mix = long_stem_mix(key, (unsigned char)piece[count - 1]);
+    lookup_s at = index_find(mix, count, (unsigned char)piece[count - 1],
+                            [&](atom_s* b, int n) { return same_atom_bytes(b->data, piece, n); });
+    atom_s* cut = at.atom;
     if (!cut) {
-        cut = atom_make(slot, key, mix, piece[0], SHORT_SIZE);
+        cut = atom_make(at, key, mix, piece[0], piece[count - 1], SHORT_SIZE);
         cut->data = piece;
         cut->length = count;
         cut->capacity = a->capacity - start;  // the same store, so the same end of room
@@ -699,7 +810,7 @@ atom_s* atoms_cut(atom_s* a, int start, int count) {
     // of that next tail is fetched now, while the program does the rest of the step.
     if (start == 1 && count > ATOM_LONG) {
         u64 next = key - (unsigned char)piece[0] * pw(count - 1);
-        __builtin_prefetch(&slots[slot_home(mix_of(next))]);
+        __builtin_prefetch(&slots[slot_home(long_stem_mix(next, (unsigned char)piece[count - 1]))]);
     }
     return cut;
 }
@@ -728,17 +839,22 @@ atom_s* atoms_join(list_s* values) {
     int length = (int)total;
 
     u64 key = poly_key(first);
-    for (list_s* v = values->next; v; v = v->next) key = key * pw(v->atom->length) + poly_key(v->atom);
-    unsigned mix = mix_of(key);
-    slot_s* slot = index_slot(key, mix, length, [&](atom_s* b) {
+    atom_s* last = first;
+    for (list_s* v = values->next; v; v = v->next) {
+        key = key * pw(v->atom->length) + poly_key(v->atom);
+        if (v->atom->length) last = v->atom;
+    }
+    char last_char = last->data[last->length - 1];
+    unsigned mix = long_stem_mix(key, (unsigned char)last_char);
+    lookup_s found = index_find(mix, length, (unsigned char)last_char, [&](atom_s* b, int n) {
         char const* at = b->data;
-        for (list_s* v = values; v; at += v->atom->length, v = v->next)
-            if (!same_atom_bytes(at, v->atom->data, v->atom->length)) return 0;
+        for (list_s* v = values; v && n > 0; at += v->atom->length, n -= v->atom->length, v = v->next)
+            if (!same_atom_bytes(at, v->atom->data, v->atom->length < n ? v->atom->length : n)) return 0;
         return 1;
     });
-    if (*slot) return slot_atom(*slot);
+    if (found.atom) return found.atom;
 
-    atom_s* joined = atom_make(slot, key, mix, first->data[0], SHORT_SIZE);
+    atom_s* joined = atom_make(found, key, mix, first->data[0], last_char, SHORT_SIZE);
     list_s* rest = values;
     if (grows_in_place(first, length - first->length)) {
         joined->data = first->data;

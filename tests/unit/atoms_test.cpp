@@ -282,6 +282,32 @@ TEST(AtomSharing, EqualTextsMadeInDifferentWaysAreOneAtom) {
     }
 }
 
+// Texts of one stem (all bytes but the last) share the index's place for it: every last byte,
+// in a scrambled order, after a short and a long stem, made by interning, joining and cutting
+// in turn; each is found again, and the texts one byte longer are others.
+TEST(AtomSharing, TextsThatDifferInTheLastByteAreEachFound) {
+    for (std::string stem : {fresh_text("st"), fresh_text("st") + std::string(40, '-')}) {
+        atom_s* stem_atom = atoms_add(stem.c_str());
+        std::vector<atom_s*> made(256);
+        for (int k = 1; k < 256; k++) {
+            int b = k * 97 % 256;  // 97 is odd: every byte once
+            std::string text = stem + char(b);
+            char byte[2] = {char(b), 0};
+            made[b] = k % 3 == 0   ? atoms_add(text.c_str(), (int)text.size())
+                      : k % 3 == 1 ? join({stem_atom, atoms_add(byte)})
+                                   : atoms_cut(atoms_add((text + "+").c_str()), 0, (int)text.size());
+        }
+        for (int b = 1; b < 256; b++) {
+            std::string text = stem + char(b);
+            ASSERT_EQ(text_of(made[b]), text) << b;
+            ASSERT_EQ(atoms_find(text.c_str(), (int)text.size()), made[b]) << b;
+            ASSERT_EQ(atoms_find((text + "+").c_str()), atoms_add((text + "+").c_str()));
+            ASSERT_NE(atoms_find((text + "+").c_str()), made[b]);
+        }
+        EXPECT_EQ(atoms_find(stem.c_str()), stem_atom);
+    }
+}
+
 // The Thue-Morse text of 2048 bytes and its mirror image have equal polynomial keys modulo
 // 2^64 whatever the base: the bytes decide, and these are two atoms.
 TEST(AtomSharing, TextsWithEqualKeysStayApart) {
