@@ -89,7 +89,7 @@ static u64 pw(int k) {
 }
 
 // The inverse of an odd number modulo 2^64: each Newton step doubles the bits that are right.
-static constexpr u64 inverse(u64 x) {
+static u64 inverse(u64 x) {
     u64 y = x;  // right in the low 3 bits, as x * x is 1 modulo 8
     for (int i = 0; i < 5; i++) y *= 2 - x * y;
     return y;
@@ -102,17 +102,11 @@ static unsigned mix_of(u64 h) {
     return (unsigned)h;
 }
 
-// The mix of a long text's stem, from the text's key and last byte.
-static unsigned long_stem_mix(u64 key, unsigned char last) {
-    static constexpr u64 P_INVERSE = inverse(P);
-    return mix_of((key - last) * P_INVERSE);
-}
-
-// A text's key, and the mix of its stem in `stem_mix`.
+// A text's key, and the mix of its stem's key in `stem_mix`.
 static u64 text_key(char const* text, int length, unsigned* stem_mix) {
     if (length >= ATOM_LONG) {
         u64 key = poly(text, length);
-        *stem_mix = long_stem_mix(key, (unsigned char)text[length - 1]);
+        *stem_mix = mix_of(key);
         return key;
     }
     u64 stem = short_stem(text, length);
@@ -365,7 +359,8 @@ static int same_atom_bytes(char const* x, char const* y, int n) {
 
 // ---- the index --------------------------------------------------------------------------------
 
-// The index files texts by stem: a text's length and all its bytes but the last. A slot holds
+// The index files texts by stem: a short text's length and all its bytes but the last, and
+// all of a long text, which seldom comes of counting and is keyed from its parts. A slot holds
 // the one atom of a stem, or a leaf with all the atoms of a stem, placed by their last bytes.
 // Texts that a program makes by counting ("item8", "item9", "item10"...) share stems, so ten
 // of them take one slot and one leaf, which stay in the cache while the count goes on, where
@@ -467,12 +462,12 @@ static leaf_s* leaf_make(int room, unsigned mix, slot_s from) {
     return leaf;
 }
 
-// The text of `length` bytes ending in `last` (any byte for the empty text) whose stem has
-// `mix`; `same(a, n)` tells whether the first n bytes of a's text are the text's.
+// The text of `length` bytes ending in `last` (any byte for a text that is its own stem) whose
+// stem has `mix`; `same(a, n)` tells whether the first n bytes of a's text are the text's.
 template <class Same>
 static lookup_s index_find(unsigned mix, int length, unsigned char last, Same same) {
     if (!slots) index_grow();
-    int stem = length ? length - 1 : 0;
+    int stem = length && length < ATOM_LONG ? length - 1 : length;
     for (unsigned i = slot_home(mix);; i = (i + 1) & slot_mask) {
         slot_s* slot = &slots[i];
         if (!*slot) return {slot, nullptr};
@@ -484,7 +479,7 @@ static lookup_s index_find(unsigned mix, int length, unsigned char last, Same sa
         }
         atom_s* a = (atom_s*)slot_pointer(*slot);
         if (a->length != length || !same(a, stem)) continue;
-        return {slot, !length || last_byte(a) == last ? a : nullptr};
+        return {slot, stem == length || last_byte(a) == last ? a : nullptr};
     }
 }
 
@@ -538,8 +533,8 @@ static atom_s* atom_link(u64 key, unsigned mix, int size = (int)sizeof(atom_s)) 
 }
 
 // A new atom of `size` bytes for a text not yet in the index, filed where index_find() left
-// off; `first` and `last` are the text's first and last bytes (0 for the empty text). The
-// caller gives it its text.
+// off; `first` is the text's first byte and `last` its last one (0 for the empty text, and
+// any for a long text, which is its own stem). The caller gives it its text.
 static atom_s* atom_make(lookup_s at, u64 key, unsigned mix, char first, char last, int size) {
     atom_s* a = atom_link(key, mix, size);
     if (first == '.') a->set_flag(AI_DOT);
@@ -796,12 +791,11 @@ atom_s* atoms_cut(atom_s* a, int start, int count) {
     char* piece = a->data + start;
     if (count < ATOM_LONG) return add_text(piece, count, SHORT_SIZE);
     u64 key = cut_key(a, start, count);
-    unsigned mix = long_stem_mix(key, (unsigned char)piece[count - 1]);
-    lookup_s at = index_find(mix, count, (unsigned char)piece[count - 1],
-                            [&](atom_s* b, int n) { return same_atom_bytes(b->data, piece, n); });
+    unsigned mix = mix_of(key);
+    lookup_s at = index_find(mix, count, 0, [&](atom_s* b, int n) { return same_atom_bytes(b->data, piece, n); });
     atom_s* cut = at.atom;
     if (!cut) {
-        cut = atom_make(at, key, mix, piece[0], piece[count - 1], SHORT_SIZE);
+        cut = atom_make(at, key, mix, piece[0], 0, SHORT_SIZE);
         cut->data = piece;
         cut->length = count;
         cut->capacity = a->capacity - start;  // the same store, so the same end of room
@@ -810,7 +804,7 @@ atom_s* atoms_cut(atom_s* a, int start, int count) {
     // of that next tail is fetched now, while the program does the rest of the step.
     if (start == 1 && count > ATOM_LONG) {
         u64 next = key - (unsigned char)piece[0] * pw(count - 1);
-        __builtin_prefetch(&slots[slot_home(long_stem_mix(next, (unsigned char)piece[count - 1]))]);
+        __builtin_prefetch(&slots[slot_home(mix_of(next))]);
     }
     return cut;
 }
@@ -839,22 +833,17 @@ atom_s* atoms_join(list_s* values) {
     int length = (int)total;
 
     u64 key = poly_key(first);
-    atom_s* last = first;
-    for (list_s* v = values->next; v; v = v->next) {
-        key = key * pw(v->atom->length) + poly_key(v->atom);
-        if (v->atom->length) last = v->atom;
-    }
-    char last_char = last->data[last->length - 1];
-    unsigned mix = long_stem_mix(key, (unsigned char)last_char);
-    lookup_s found = index_find(mix, length, (unsigned char)last_char, [&](atom_s* b, int n) {
+    for (list_s* v = values->next; v; v = v->next) key = key * pw(v->atom->length) + poly_key(v->atom);
+    unsigned mix = mix_of(key);
+    lookup_s found = index_find(mix, length, 0, [&](atom_s* b, int) {
         char const* at = b->data;
-        for (list_s* v = values; v && n > 0; at += v->atom->length, n -= v->atom->length, v = v->next)
-            if (!same_atom_bytes(at, v->atom->data, v->atom->length < n ? v->atom->length : n)) return 0;
+        for (list_s* v = values; v; at += v->atom->length, v = v->next)
+            if (!same_atom_bytes(at, v->atom->data, v->atom->length)) return 0;
         return 1;
     });
     if (found.atom) return found.atom;
 
-    atom_s* joined = atom_make(found, key, mix, first->data[0], last_char, SHORT_SIZE);
+    atom_s* joined = atom_make(found, key, mix, first->data[0], 0, SHORT_SIZE);
     list_s* rest = values;
     if (grows_in_place(first, length - first->length)) {
         joined->data = first->data;
