@@ -286,10 +286,11 @@ struct eval_memo {
 }  // namespace
 static eval_memo memo[1024];
 
-// Each address is multiplied so that it reaches the top bits, which pick the slot.
+// The first argument's address picks the slot, the others' shift it: number atoms lie 32
+// bytes apart in the order they were made, so a count's numbers fill consecutive slots.
 static unsigned memo_hash(atom_s* k0, atom_s* k1, atom_s* k2) {
-    return (unsigned)(((uintptr_t)k0 * 0x9E3779B97F4A7C15ull + (uintptr_t)k1 * 0xC2B2AE3D27D4EB4Full +
-                       (uintptr_t)k2 * 0x165667B19E3779F9ull) >> 54);
+    uintptr_t rest = ((uintptr_t)k1 * 0xC2B2AE3D27D4EB4Full + (uintptr_t)k2 * 0x165667B19E3779F9ull) >> 54;
+    return (unsigned)(((uintptr_t)k0 >> 5) + rest) & 1023;
 }
 
 static __attribute__((noinline)) atom_s* eval_remember(list_s* args, eval_memo& slot) {

@@ -1,6 +1,6 @@
 // The atom table, its index and the stores that long texts share. The chain from
 // `atom_table` and atom_walk are what walks see; small numbers have a table of their own
-// (and an atom of 40 bytes, with a record beside it when one names a function), and every other
+// (and an atom of 32 bytes, with a record beside it when one names a function), and every other
 // atom is found through an open-addressing index kept at most three quarters full, keyed by
 // a hash of the text's stem (all its bytes but the last): a word-at-a-time mix for short
 // texts, and for long ones a polynomial hash that can be combined from the hashes of the
@@ -17,10 +17,10 @@ static int indexed;  // those in the index
 static int numbers;  // those of the number table, which are not in the chain
 
 static_assert(sizeof(atom_s) <= 64, "a deep recursion makes an atom per level");
-static_assert(sizeof(str_s) + sizeof(unsigned long long) + 2 * sizeof(unsigned) + sizeof(list_s*) == 40,
-              "a number's atom is the fields before `next`, 40 bytes");
-enum { SHORT_SIZE = 48 };  // a short atom: the fields before `params`
-static_assert(sizeof(atom_s) - 2 * sizeof(list_s*) == SHORT_SIZE, "a short atom ends after `next`");
+static_assert(sizeof(str_s) + sizeof(unsigned long long) + 2 * sizeof(unsigned) == 32,
+              "a number's atom is the fields before `next`, 32 bytes");
+enum { SHORT_SIZE = 40 };  // a short atom: the fields before `global`
+static_assert(sizeof(atom_s) - 3 * sizeof(list_s*) == SHORT_SIZE, "a short atom ends after `next`");
 
 typedef unsigned long long u64;
 
@@ -229,16 +229,17 @@ static u64 store_range_key(store_s* store, int from, int to) {
 // pointer: the atoms themselves live in blocks of their own, block b holding the places from
 // b * NUMBER_BLOCK on. The first two blocks are only partly filled (a small program stays
 // small); the later ones hold 2 MiB of atoms. They are made ready like the arena's blocks.
-// A number's atom is 40 bytes, the fields before `next`, and a full block holds as many as
+// A number's atom is 32 bytes, the fields before `next`, and a full block holds as many as
 // fit in 2 MiB. The sanitizer build gives each 64 and poisons the rest, so that it sees any
 // reach past a number's end; it keeps the blocks whole otherwise, as a number atom has no
 // text of its own to run past.
 
 enum { NUMBERS = 10000000, PAGE_BITS = 9, PAGE = 1 << PAGE_BITS, BLOCK_PAGES = 64, BLOCK_PAGES_MAX = 1024 };
 enum { PAGES = (NUMBERS + PAGE - 1) / PAGE };
-enum { NUMBER_SIZE = KAVO_ASAN ? 64 : 40, NUMBER_END = 40 };
+enum { NUMBER_SIZE = KAVO_ASAN ? 64 : 32, NUMBER_END = 32 };
 enum { NUMBER_BLOCK_BITS = 16, NUMBER_BLOCK = 1 << NUMBER_BLOCK_BITS, FIRST_ROOM = 2048, SECOND_ROOM = 16384 };
-enum { FULL_BYTES = 2 << 20, FULL_ROOM = FULL_BYTES / NUMBER_SIZE };  // fewer than NUMBER_BLOCK places
+enum { FULL_BYTES = 2 << 20, FULL_ROOM = FULL_BYTES / NUMBER_SIZE };
+static_assert((int)FULL_ROOM <= (int)NUMBER_BLOCK, "a block's places fit below the next block's");
 #if KAVO_ASAN
 extern "C" void __asan_poison_memory_region(void const volatile* p, size_t size);
 #endif
@@ -513,11 +514,11 @@ static atom_s* atom_fresh(u64 key, unsigned mix, int size = (int)sizeof(atom_s))
     a->next = nullptr;
     a->flags = AI_SHORT;
     if (size != SHORT_SIZE) {
+        a->global = nullptr;
         a->params = nullptr;
         a->body = nullptr;
         a->flags = 0;
     }
-    a->global = nullptr;
     a->key = key;
     a->mix = mix;
     return a;
@@ -610,7 +611,6 @@ static __attribute__((noinline)) atom_s* number_atom(number_place* at, int n) {
     a->capacity = count - numbers;
     a->flags = AI_NUMBER;
     a->number = (unsigned)n;
-    a->global = nullptr;
     count++;
     numbers++;
     return a;
@@ -676,10 +676,10 @@ int atoms_count() { return count; }
 
 // ---- numbers and short atoms as names -------------------------------------------------------------
 
-// The record of each number or short atom that names a function, found by the atom's address
-// in an open-addressing table kept at most half full. A record is a whole atom with the
-// atom's text, whose fields from `next` on are the atom's (a call runs the record in its
-// place); a short atom keeps its own `next`, and its record's is unused.
+// The record of each number or short atom that names a function or a global variable, found
+// by the atom's address in an open-addressing table kept at most half full. A record is a
+// whole atom with the atom's text, whose fields from `global` on are the atom's (a call runs
+// the record in its place); its `next` is unused.
 namespace {
 struct named_s {
     atom_s* atom;
@@ -725,6 +725,10 @@ atom_s* atom_s::own_record() {
     if (++named_count * 2 > (int)named_mask + 1) named_grow();
     return names;
 }
+
+list_s* atom_s::record_global() { return flags & AI_RECORD ? own_record()->global : nullptr; }
+
+void atom_s::set_global_var(list_s* cell) { names()->global = cell; }
 
 // The numbers that hold a function, oldest first, for the walk in progress.
 static walk_number* walk_numbers;

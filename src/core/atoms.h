@@ -43,13 +43,13 @@ enum atom_s_info : unsigned {
 
 enum : int { ATOM_LONG = 32 };  // texts this long live in shared stores
 
-// A number of the table (AI_NUMBER) is most of an atom: it ends after `global`, and the fields
-// a function needs (next to body) live in a record of their own, made the first time the
-// number names a function. A text that joining or cutting makes while the program runs
-// (AI_SHORT) keeps `next` too, and has such a record for the rest. Those fields are reached
-// through names() on every atom that may be one of them: numbers and the texts a program
-// computes are the commonest atoms by far and seldom name anything, so they take 40 and 48
-// bytes, not 64.
+// A number of the table (AI_NUMBER) is half an atom: it ends after `number`, and the fields
+// a name needs (`global` to `body`) live in a record of their own, made the first time the
+// number names a function or a global variable. A text that joining or cutting makes while
+// the program runs (AI_SHORT) keeps `next` too, and has such a record for the rest. Those
+// fields are reached through names() and global_var() on every atom that may be one of
+// them: numbers and the texts a program computes are the commonest atoms by far and seldom
+// name anything, so they take 32 and 40 bytes, not 64.
 struct atom_s : str_s {
     unsigned long long key;  // the index's hash of the text; a number of the table's text
     unsigned flags;          // atom_s_info bits, and the tag in the low 16 bits
@@ -57,10 +57,10 @@ struct atom_s : str_s {
         unsigned mix;     // the key mixed, for the index's slots
         unsigned number;  // AI_NUMBER: the value (such atoms live in a table, not the index)
     };
-    list_s* global;  // the global variable of this name, found without walking the globals
     // A number's atom ends here.
     atom_s* next;    // the next older atom
     // A short atom ends here.
+    list_s* global;  // the global variable of this name, found without walking the globals
     list_s* params;  // a program function's parameter names
     union {
         list_s* body;             // a program function's calls
@@ -72,13 +72,17 @@ struct atom_s : str_s {
     void set_flag(int bits) { flags |= (unsigned)bits; }
     void clear_flag(atom_s_info mask) { flags &= ~(unsigned)mask; }
     char const* c_str() { return data[length] ? terminate() : data; }
-    // The record that holds this atom's fields from `next` on (from `params` on for a short
-    // atom): the atom itself, or a number's or short atom's own record, made on first use.
+    // The record that holds this atom's fields from `global` on: the atom itself, or a
+    // number's or short atom's own record, made on first use.
     atom_s* names() { return flags & (AI_NUMBER | AI_SHORT) ? own_record() : this; }
+    // The global variable of this name; reading it makes no record.
+    list_s* global_var() { return flags & (AI_NUMBER | AI_SHORT) ? record_global() : global; }
+    __attribute__((noinline)) void set_global_var(list_s* cell);
 
    private:
     __attribute__((noinline, cold)) char const* terminate();
     __attribute__((noinline)) atom_s* own_record();
+    __attribute__((noinline, cold)) list_s* record_global();
 };
 
 // An atom given to Error() fills its message's %s with the atom's text.

@@ -19,15 +19,26 @@ void scope_s::push(scope_s** at, atom_s* scope_name, int is_boundary) {
     *at = this;
 }
 
-void scope_s::clear(list_s* borrowed) {
-    if (this == &global_scope)
-        for (list_s* cell = vars; cell; cell = cell->next) cell->atom->global = nullptr;
-    // The value slots hold atoms, not sub-lists: the cells alone go back, in one pass.
-    for (list_s* cell = vars; cell && cell != borrowed;) {
+// The cells a scope owns go back, in one pass: their value slots hold atoms, not sub-lists.
+static void cells_free(list_s* cell, list_s* borrowed) {
+    while (cell && cell != borrowed) {
         list_s* next = cell->next;
         delete cell;
         cell = next;
     }
+}
+
+// Out of line, so that the runner's clearing of a function's scope stays small.
+static __attribute__((noinline)) void globals_clear(list_s* vars) {
+    for (list_s* cell = vars; cell; cell = cell->next) cell->atom->set_global_var(nullptr);
+    cells_free(vars, nullptr);
+}
+
+void scope_s::clear(list_s* borrowed) {
+    if (this == &global_scope)
+        globals_clear(vars);
+    else
+        cells_free(vars, borrowed);
     vars = nullptr;
     call = nullptr;
 }
@@ -41,23 +52,24 @@ atom_s* scope_s::new_var(atom_s* name, atom_s* value) {
     Error(get_var(name) != nullptr, 24, name);
     list_s* cell = list_push(&vars, name);
     name->set_flag(AI_VARIABLE);
-    if (this == &global_scope) name->global = cell;
+    if (this == &global_scope) name->set_global_var(cell);
     var_slot(cell) = value;
     return value;
 }
 
 list_s* scope_s::get_var(atom_s* name) {
-    if (this == &global_scope) return name->global;
+    if (this == &global_scope) return name->global_var();
     return list_find(vars, name);
 }
 
 list_s* scope_s::find_var(atom_s* name) {
     if (name->notflag(AI_VARIABLE)) return nullptr;
-    for (scope_s* s = this; s; s = s->prev) {
-        if (list_s* cell = s->get_var(name)) return cell;
-        if (s->boundary) return global_scope.get_var(name);
+    scope_s* s = this;
+    for (; s && s != &global_scope; s = s->prev) {
+        if (list_s* cell = list_find(s->vars, name)) return cell;
+        if (s->boundary) break;
     }
-    return nullptr;
+    return s ? name->global_var() : nullptr;  // the globals come next, unless nothing does
 }
 
 atom_s** scope_s::var_value(atom_s* name) {

@@ -138,7 +138,7 @@ TEST(AtomTable, ChainIsNewestFirstAndTheWalkAddsTheNumbersThatHoldFunctions) {
     n1->set_flag(AI_FUNCTION);
     n3->names()->body = &cell;
     n2->names();
-    n2->global = &cell;
+    n2->set_global_var(&cell);
     EXPECT_NE(s2->names(), s2);
     s2->names()->body = &cell;
     EXPECT_EQ(s2->next, s1) << "a short atom keeps its own place in the chain";
