@@ -500,7 +500,7 @@ static void index_add(lookup_s at, atom_s* a, unsigned mix, unsigned char last) 
     }
     leaf_s* leaf = (leaf_s*)slot_pointer(*slot);
     if (!slot_is_leaf(*slot))
-        leaf = leaf_make(16, mix, *slot);  // a decimal count's last digits fall in 16 places apart
+        leaf = leaf_make(16, mix, *slot);  // 16 places: the ten last digits of a count each get one
     else if ((leaf->count + 1) * 4 > leaf->room * 3)
         leaf = leaf_make(leaf->room * 2, mix, *slot);
     leaf_put(leaf, a, last);
