@@ -32,10 +32,10 @@ static u64 load8(char const* p) {
 
 // ---- keys -------------------------------------------------------------------------------------
 
-// A short text is keyed eight bytes at a time but for its last byte, which comes alone: the
-// state before it is the key of the text's stem (its length and all its bytes but the last),
-// by which the index files texts.
-static u64 short_stem(char const* text, int length) {
+// A short text is keyed by its stem, its length and all its bytes but the last, eight bytes
+// at a time: the texts of one stem share their key, and the index tells them apart by their
+// last bytes.
+static u64 short_key(char const* text, int length) {
     u64 h = 0xcbf29ce484222325ull ^ (unsigned)length;
     int i = 0, n = length - 1;
     for (; i + 8 <= n; i += 8) {
@@ -102,16 +102,8 @@ static unsigned mix_of(u64 h) {
     return (unsigned)h;
 }
 
-// A text's key, and the mix of its stem's key in `stem_mix`.
-static u64 text_key(char const* text, int length, unsigned* stem_mix) {
-    if (length >= ATOM_LONG) {
-        u64 key = poly(text, length);
-        *stem_mix = mix_of(key);
-        return key;
-    }
-    u64 stem = short_stem(text, length);
-    *stem_mix = mix_of(stem);
-    return length ? (stem ^ (unsigned char)text[length - 1]) * 0x100000001b3ull : stem;
+static u64 text_key(char const* text, int length) {
+    return length < ATOM_LONG ? short_key(text, length) : poly(text, length);
 }
 
 // The polynomial key of any atom's text: long atoms carry it.
@@ -489,8 +481,9 @@ static lookup_s index_find(char const* text, int length, unsigned mix) {
                       [&](atom_s* a, int n) { return same_bytes(a->data, text, n); });
 }
 
-// Files a new atom where index_find() left off.
-static void index_add(lookup_s at, atom_s* a, unsigned mix, unsigned char last) {
+// Puts a new atom, its text given, in the index where index_find() left off.
+static void index_add(lookup_s at, atom_s* a) {
+    unsigned mix = a->mix;
     slot_s* slot = at.slot;
     if (!*slot) {
         *slot = slot_make(a, 0, mix);
@@ -503,13 +496,13 @@ static void index_add(lookup_s at, atom_s* a, unsigned mix, unsigned char last) 
         leaf = leaf_make(16, mix, *slot);  // 16 places: the ten last digits of a count each get one
     else if ((leaf->count + 1) * 4 > leaf->room * 3)
         leaf = leaf_make(leaf->room * 2, mix, *slot);
-    leaf_put(leaf, a, last);
+    leaf_put(leaf, a, last_byte(a));
     *slot = slot_make(leaf, 1, mix);
     Error(slot_pointer(*slot) != leaf, "An atom's address does not fit the atom index");
 }
 
 // A new atom's room, whole or short, its fields cleared but the text, which the caller gives it.
-static atom_s* atom_fresh(u64 key, unsigned mix, int size = (int)sizeof(atom_s)) {
+__attribute__((always_inline)) inline atom_s* atom_fresh(u64 key, unsigned mix, int size = (int)sizeof(atom_s)) {
     atom_s* a = (atom_s*)arena_take(size);
     a->next = nullptr;
     a->flags = AI_SHORT;
@@ -525,7 +518,7 @@ static atom_s* atom_fresh(u64 key, unsigned mix, int size = (int)sizeof(atom_s))
 }
 
 // A new atom, newest in the chain; the caller gives it its text and files it.
-static atom_s* atom_link(u64 key, unsigned mix, int size = (int)sizeof(atom_s)) {
+__attribute__((always_inline)) inline atom_s* atom_link(u64 key, unsigned mix, int size = (int)sizeof(atom_s)) {
     atom_s* a = atom_fresh(key, mix, size);
     a->next = atom_table;
     atom_table = a;
@@ -533,14 +526,11 @@ static atom_s* atom_link(u64 key, unsigned mix, int size = (int)sizeof(atom_s)) 
     return a;
 }
 
-// A new atom of `size` bytes for a text not yet in the index, filed where index_find() left
-// off; `first` is the text's first byte and `last` its last one (0 for the empty text, and
-// any for a long text, which is its own stem). The caller gives it its text.
-static atom_s* atom_make(lookup_s at, u64 key, unsigned mix, char first, char last, int size) {
-    atom_s* a = atom_link(key, mix, size);
-    if (first == '.') a->set_flag(AI_DOT);
-    index_add(at, a, mix, (unsigned char)last);
-    return a;
+// A new atom's last step, once its text is given: its flag for a leading '.', and its place
+// in the index where index_find() left off.
+static void atom_file(lookup_s at, atom_s* a) {
+    if (a->length && a->data[0] == '.') a->set_flag(AI_DOT);
+    index_add(at, a);
 }
 
 // Gives a new atom a copy of the text: a buffer of its own when short, a store when long.
@@ -560,9 +550,8 @@ static void atom_copy_text(atom_s* a, char const* text, int length) {
 // ---- the table ----------------------------------------------------------------------------------
 
 atom_s* atoms_new() {
-    unsigned mix;
-    u64 key = text_key("", 0, &mix);
-    atom_s* a = atom_link(key, mix);
+    u64 key = text_key("", 0);
+    atom_s* a = atom_link(key, mix_of(key));
     a->init();
     return a;
 }
@@ -574,9 +563,7 @@ atom_s* atoms_find(char const* text, int length) {
         number_place place = page ? page[n & (PAGE - 1)] : 0;
         return place ? number_at(place) : nullptr;
     }
-    unsigned mix;
-    text_key(text, length, &mix);
-    return index_find(text, length, mix).atom;
+    return index_find(text, length, mix_of(text_key(text, length))).atom;
 }
 
 atom_s* atoms_find(char const* text) { return atoms_find(text, text_length(text)); }
@@ -621,12 +608,13 @@ static __attribute__((noinline)) atom_s* number_atom(number_place* at, int n) {
 static atom_s* add_text(char const* text, int length, int size = (int)sizeof(atom_s)) {
     int n = table_number(text, length);
     if (number_place* at = number_slot(n)) return *at ? number_at(*at) : number_atom(at, n);
-    unsigned mix;
-    u64 key = text_key(text, length, &mix);
+    u64 key = text_key(text, length);
+    unsigned mix = mix_of(key);
     lookup_s at = index_find(text, length, mix);
     if (at.atom) return at.atom;
-    atom_s* a = atom_make(at, key, mix, length ? text[0] : 0, length ? text[length - 1] : 0, size);
+    atom_s* a = atom_link(key, mix, size);
     atom_copy_text(a, text, length);
+    atom_file(at, a);
     return a;
 }
 
@@ -799,10 +787,11 @@ atom_s* atoms_cut(atom_s* a, int start, int count) {
     lookup_s at = index_find(mix, count, 0, [&](atom_s* b, int n) { return same_atom_bytes(b->data, piece, n); });
     atom_s* cut = at.atom;
     if (!cut) {
-        cut = atom_make(at, key, mix, piece[0], 0, SHORT_SIZE);
+        cut = atom_link(key, mix, SHORT_SIZE);
         cut->data = piece;
         cut->length = count;
         cut->capacity = a->capacity - start;  // the same store, so the same end of room
+        atom_file(at, cut);
     }
     // A text walked byte by byte is cut again right behind its first byte: the index slot
     // of that next tail is fetched now, while the program does the rest of the step.
@@ -847,7 +836,7 @@ atom_s* atoms_join(list_s* values) {
     });
     if (found.atom) return found.atom;
 
-    atom_s* joined = atom_make(found, key, mix, first->data[0], 0, SHORT_SIZE);
+    atom_s* joined = atom_link(key, mix, SHORT_SIZE);
     list_s* rest = values;
     if (grows_in_place(first, length - first->length)) {
         joined->data = first->data;
@@ -869,6 +858,7 @@ atom_s* atoms_join(list_s* values) {
     store_s* store = store_of(joined);
     store->used = (int)(at - store->bytes);
     joined->length = length;
+    atom_file(found, joined);
     return joined;
 }
 

@@ -51,7 +51,7 @@ enum : int { ATOM_LONG = 32 };  // texts this long live in shared stores
 // them: numbers and the texts a program computes are the commonest atoms by far and seldom
 // name anything, so they take 32 and 40 bytes, not 64.
 struct atom_s : str_s {
-    unsigned long long key;  // the index's hash of the text; a number of the table's text
+    unsigned long long key;  // the index's hash of the text's stem; a number of the table's text
     unsigned flags;          // atom_s_info bits, and the tag in the low 16 bits
     union {
         unsigned mix;     // the key mixed, for the index's slots
