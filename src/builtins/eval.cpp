@@ -181,6 +181,64 @@ int evaluate(char const* text) {
     return value;
 }
 
+// Most expressions are plain decimal numbers between operators ("n-1", "i*200+j"), often
+// spread over several arguments: their value needs no brackets, spaces or other bases, and
+// it is read straight from the argument atoms, by the rules eval_expr applies to the joined
+// text (a tight operator takes the number after it at once, a loose one waits for the rest).
+// A number of the number table stands for its value; a number's digits may not run on from
+// one atom into the next (joined, they would make another number): what follows a number
+// must be an operator. 0 for any other text, which is then joined and read by the parser
+// from its start (an error such as a division by zero is met in the same order).
+static int evaluate_parts(list_s* args, int* value) {
+    struct {
+        unsigned left;
+        unsigned char op;
+    } chain[16];
+    int count = 0;
+    unsigned v = 0;
+    unsigned char op = 0;  // the operator waiting for its right operand, none at first
+    int operand = 1;       // a number comes next
+    for (; args; args = args->next) {
+        atom_s* a = args->atom;
+        char const *p = a->data, *end = p + a->length;
+        while (p < end) {
+            unsigned n;
+            if (!operand) {
+                op = (unsigned char)*p++;
+                if (eval_op_kind[op] == EVAL_END) return 0;
+                operand = 1;
+                continue;
+            }
+            if (a->flag(AI_NUMBER)) {
+                n = a->number;
+                p = end;
+            } else {
+                if (*p < '0' || *p > '9') return 0;
+                // A leading zero is an octal or hexadecimal number's, which the parser reads.
+                if (*p == '0' && p + 1 < end && ((p[1] >= '0' && p[1] <= '9') || p[1] == 'x' || p[1] == 'X')) return 0;
+                for (n = 0; p < end && *p >= '0' && *p <= '9'; p++) n = n * 10 + (unsigned)(*p - '0');
+            }
+            operand = 0;
+            if (!op) {
+                v = n;
+            } else if (eval_op_kind[op] == EVAL_TIGHT) {
+                v = (unsigned)eval_op_func[op]((int)v, (int)n);
+            } else {
+                if (count == 16) return 0;
+                chain[count++] = {v, op};
+                v = n;
+            }
+        }
+    }
+    if (operand) return 0;  // nothing, or an operator with no number after it
+    while (count) {
+        count--;
+        v = (unsigned)eval_op_func[chain[count].op]((int)chain[count].left, (int)v);
+    }
+    *value = (int)v;
+    return 1;
+}
+
 // A plain decimal number (no sign, no leading zero but "0" itself) at p; null when there is none.
 static char const* read_decimal(char const* p, unsigned* v) {
     if (*p < '0' || *p > '9' || (p[0] == '0' && p[1] >= '0' && p[1] <= '9')) return nullptr;
@@ -191,41 +249,9 @@ static char const* read_decimal(char const* p, unsigned* v) {
     return p;
 }
 
-// Most expressions are plain decimal numbers between operators ("n-1", "i*200+j"): their
-// value needs no brackets, spaces or other bases, so they are read in one pass by the rules
-// eval_expr applies to them: a tight operator takes the number after it at once, a loose
-// one waits for the rest of the expression. 0 for any other text, which the parser then
-// reads from its start (an error such as a division by zero is met in the same order).
-static int evaluate_plain(char const* p, int* value) {
-    struct {
-        int left;
-        unsigned char op;
-    } chain[16];
-    int count = 0;
-    unsigned v, right;
-    if (!(p = read_decimal(p, &v))) return 0;
-    for (unsigned char c; (c = (unsigned char)*p); ) {
-        unsigned char kind = eval_op_kind[c];
-        if (kind == EVAL_END || !(p = read_decimal(p + 1, &right))) return 0;
-        if (kind == EVAL_TIGHT) {
-            v = (unsigned)eval_op_func[c]((int)v, (int)right);
-        } else {
-            if (count == 16) return 0;
-            chain[count++] = {(int)v, c};
-            v = right;
-        }
-    }
-    while (count) {
-        count--;
-        v = (unsigned)eval_op_func[chain[count].op](chain[count].left, (int)v);
-    }
-    *value = (int)v;
-    return 1;
-}
-
-// The same for arguments that spell "A op B" or "A" so that their joined text would be read
-// as that: A and B numbers of the number table given whole, the operator alone between them
-// or in front of B's plain decimal digits ("n" "-1"). Nothing is joined or parsed again.
+// The commonest forms, read quicker: arguments that spell "A op B" or "A", A and B numbers
+// of the number table given whole, the operator alone between them or in front of B's plain
+// decimal digits ("n" "-1").
 static int evaluate_atoms(list_s* args, int* value) {
     atom_s* a = args->atom;
     if (a->notflag(AI_NUMBER)) return 0;
@@ -253,7 +279,7 @@ static int evaluate_atoms(list_s* args, int* value) {
 
 static atom_s* eval_text(list_s* args) {
     int value;
-    if (args && evaluate_atoms(args, &value)) return atoms_add(value);
+    if (args && (evaluate_atoms(args, &value) || evaluate_parts(args, &value))) return atoms_add(value);
     // The joined text usually fits on the stack; a longer one goes to the heap, and a total
     // past the longest text is refused by reserve() before anything is copied.
     long long n = 0;
@@ -268,7 +294,7 @@ static atom_s* eval_text(list_s* args) {
         at += v->atom->length;
     }
     text[at] = 0;
-    if (!evaluate_plain(text, &value)) value = evaluate(text);
+    value = evaluate(text);
     if (text != small) big.free();
     return atoms_add(value);
 }
