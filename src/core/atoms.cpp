@@ -575,22 +575,17 @@ atom_s* atoms_find(str_s* string) { return atoms_find(string->data, string->leng
 // written as one word whose lowest byte is the first digit. It is not chained either (see
 // atom_walk); `capacity`, which no short text reads, keeps how many chained atoms are older.
 static __attribute__((noinline)) atom_s* number_atom(number_place* at, int n) {
-    // Two digits a step, the last ones first, each pair read from a table as one word.
-    static char const pairs[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
-    u64 word = 0;
-    int length = 0;
-    unsigned u = (unsigned)n;
-    for (; u >= 10; length += 2) {
-        unsigned q = u / 100;
-        unsigned short pair;
-        __builtin_memcpy(&pair, pairs + 2 * (u - q * 100), 2);  // the first digit in the low byte
-        word = word << 16 | pair;
-        u = q;
-    }
-    if (u || !length) word = word << 8 | (u64)('0' + u), length++;
+    // All eight digits at once, zero-padded, the first in the lowest byte: the number's two
+    // halves of four digits each in a 32-bit lane, split into pairs and then digits by
+    // multiplying by a reciprocal in every lane together. The leading zeros are shifted out.
+    u64 x = (u64)((unsigned)n / 10000) | (u64)((unsigned)n % 10000) << 32;
+    u64 pairs = (x * 10486) >> 20 & 0x0000007F0000007Full;  // x / 100, exact below 10000
+    x = pairs | (x - pairs * 100) << 16;
+    u64 tens = (x * 103) >> 10 & 0x000F000F000F000Full;  // x / 10, exact below 100
+    x = tens | (x - tens * 10) << 8;
+    int zeros = n ? __builtin_ctzll(x) >> 3 : 7;
+    int length = 8 - zeros;
+    u64 word = (x + 0x3030303030303030ull) >> (8 * zeros);
     atom_s* a = number_room(at);
     a->key = word;
     a->data = (char*)&a->key;

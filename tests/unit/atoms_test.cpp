@@ -180,6 +180,20 @@ TEST(AtomTable, NoTwoAtomsShareAText) {
     EXPECT_EQ(n, atoms_count());
 }
 
+// A number made from its value spells its decimal text, whatever its length, and is the atom
+// that interning that text finds: every power of ten and its neighbours, and a stride through
+// the table's range.
+TEST(AtomTable, NumbersFromValuesSpellTheirText) {
+    std::vector<int> values = {0, 9999999, 10000000, -1, -2147483647 - 1};
+    for (int p = 1; p <= 1000000; p *= 10) values.insert(values.end(), {p - 1, p, p + 1, 2 * p, 9 * p + p - 1});
+    for (int v = 12345; v < 10000000; v += 987654) values.push_back(v);
+    for (int v : values) {
+        atom_s* made = atoms_add(v);
+        EXPECT_EQ(std::string(made->c_str()), std::to_string(v));
+        EXPECT_EQ(atoms_add(std::to_string(v).c_str()), made) << v;
+    }
+}
+
 TEST(AtomFlags, FlagReturnsTheMaskedBits) {
     atom_s* a = atoms_add(fresh_text("flags").c_str());
     EXPECT_EQ(a->flag(AI_FUNCTION), 0);
