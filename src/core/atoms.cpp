@@ -210,23 +210,23 @@ static u64 store_range_key(store_s* store, int from, int to) {
 // the index in a table of 512-number pages, made as they are needed: a counter then finds its
 // numbers in order where the index would scatter them, and the index stays small. Every way
 // to an atom looks there first for such a text, so each text still has exactly one atom.
-// Pages are carved in the order the program first meets them from blocks, and each is
-// cleared only then: a counter walks memory in order, and a program that meets a few
-// scattered numbers (fib's) touches a page of memory for each, side by side, with no
-// allocation's bookkeeping between. The first block holds 64 pages, the next ones 1024
-// (2 MiB): a program that counts far gets blocks the host backs with huge pages instead of a
-// page fault every 4 KiB.
 //
-// A slot holds its number's place among the number atoms (0 for none), half the size of a
-// pointer: the atoms themselves live in blocks of their own, block b holding the places from
-// b * NUMBER_BLOCK on. The first two blocks are only partly filled (a small program stays
-// small); the later ones hold 2 MiB of atoms. They are made ready like the arena's blocks.
-// A number's atom is 32 bytes, the fields before `next`, and a full block holds as many as
-// fit in 2 MiB. The sanitizer build gives each 64 and poisons the rest, so that it sees any
-// reach past a number's end; it keeps the blocks whole otherwise, as a number atom has no
-// text of its own to run past.
+// A number's atom is found by its place among the number atoms: the atoms live in blocks
+// of their own, block b holding the places from b * NUMBER_BLOCK on. The first two blocks are
+// only partly filled (a small program stays small); the later ones hold 2 MiB of atoms. They
+// are made ready like the arena's blocks. A number's atom is 32 bytes, the fields before
+// `next`, and a full block holds as many as fit in 2 MiB. The sanitizer build gives each 64
+// and poisons the rest, so that it sees any reach past a number's end; it keeps the blocks
+// whole otherwise, as a number atom has no text of its own to run past.
+//
+// A page's slots are 16 bits: a number's place less the page's base, the place before its
+// first number's, and 0 for none. The numbers of a page are nearly always made close
+// together (a count's, or a sum's that grows by a few each step), so a program that meets
+// numbers spread thinly over a wide range (running totals) keeps 2 bytes for each number of
+// that range, not 4. A page whose numbers were made far apart, a place 65535 or more past
+// its base, is widened once to whole places, which its pointer's low bit then tells.
 
-enum { NUMBERS = 10000000, PAGE_BITS = 9, PAGE = 1 << PAGE_BITS, BLOCK_PAGES = 64, BLOCK_PAGES_MAX = 1024 };
+enum { NUMBERS = 10000000, PAGE_BITS = 9, PAGE = 1 << PAGE_BITS };
 enum { PAGES = (NUMBERS + PAGE - 1) / PAGE };
 enum { NUMBER_SIZE = KAVO_ASAN ? 64 : 32, NUMBER_END = 32 };
 enum { NUMBER_BLOCK_BITS = 16, NUMBER_BLOCK = 1 << NUMBER_BLOCK_BITS, FIRST_ROOM = 2048, SECOND_ROOM = 16384 };
@@ -236,7 +236,14 @@ static_assert((int)FULL_ROOM <= (int)NUMBER_BLOCK, "a block's places fit below t
 extern "C" void __asan_poison_memory_region(void const volatile* p, size_t size);
 #endif
 typedef unsigned number_place;
-static number_place* number_pages[PAGES];
+namespace {
+struct narrow_page {
+    number_place base;
+    unsigned short slots[PAGE];
+};
+}  // namespace
+enum : uintptr_t { WIDE = 1 };
+static uintptr_t number_pages[PAGES];  // a narrow_page, or whole places with WIDE set
 static char* number_blocks[NUMBERS / FULL_ROOM + 4];
 // The next place, the end of the ready places and the end of the newest block; block 0 is
 // unused, so that place 0 is none.
@@ -246,31 +253,56 @@ static atom_s* number_at(number_place place) {
     return (atom_s*)(number_blocks[place >> NUMBER_BLOCK_BITS] + NUMBER_SIZE * (place & (NUMBER_BLOCK - 1)));
 }
 
-static __attribute__((noinline)) number_place* number_page_make(int p) {
-    static number_place* block;
-    static int left, next = BLOCK_PAGES;
-    if (!left) {
-        block = new number_place[PAGE * next];
-        left = next;
-        next = BLOCK_PAGES_MAX;
+// The place of n's atom, or 0 when n (a number of the table) has none yet.
+static number_place number_place_of(int n) {
+    uintptr_t page = number_pages[n >> PAGE_BITS];
+    if (__builtin_expect(page & WIDE, 0)) return ((number_place*)(page - WIDE))[n & (PAGE - 1)];
+    if (!page) return 0;
+    unsigned slot = ((narrow_page*)page)->slots[n & (PAGE - 1)];
+    return slot ? ((narrow_page*)page)->base + slot : 0;
+}
+
+// Room for pages, carved in the order the program first meets them from blocks and cleared
+// only then: a counter walks memory in order, and a program that meets a few scattered
+// numbers (fib's) touches a page of memory for each, side by side, with no allocation's
+// bookkeeping between. The first block holds 64 KiB, the next ones 2 MiB, which the host
+// backs with huge pages instead of a page fault every 4 KiB.
+static void* page_take(int bytes) {
+    static char *block, *end;
+    static long long next = 64 << 10;
+    if (end - block < bytes) {
+        block = new char[next];
+        end = block + next;
+        next = FULL_BYTES;
     }
-    number_place* page = number_pages[p] = block;
-    block += PAGE;
-    left--;
-    for (int i = 0; i < PAGE; i++) page[i] = 0;
+    void* page = block;
+    block += (bytes + 7) & ~7;
+    for (int i = 0; i < bytes / 4; i++) ((unsigned*)page)[i] = 0;
     return page;
 }
 
-// The table's slot for n (made when missing), or null for a number outside the table.
-static number_place* number_slot(int n) {
-    if ((unsigned)n >= (unsigned)NUMBERS) return nullptr;
-    number_place* page = number_pages[n >> PAGE_BITS];
-    if (__builtin_expect(!page, 0)) page = number_page_make(n >> PAGE_BITS);
-    return &page[n & (PAGE - 1)];
+// Files n's new atom, at `place`, in its page.
+static void number_file(int n, number_place place) {
+    uintptr_t& page = number_pages[n >> PAGE_BITS];
+    if (!page) {
+        page = (uintptr_t)page_take((int)sizeof(narrow_page));
+        ((narrow_page*)page)->base = place - 1;
+    }
+    if (!(page & WIDE)) {
+        narrow_page* narrow = (narrow_page*)page;
+        if (place - narrow->base <= 0xFFFF) {
+            narrow->slots[n & (PAGE - 1)] = (unsigned short)(place - narrow->base);
+            return;
+        }
+        number_place* wide = (number_place*)page_take((int)(PAGE * sizeof(number_place)));
+        for (int i = 0; i < PAGE; i++) wide[i] = narrow->slots[i] ? narrow->base + narrow->slots[i] : 0;
+        page = (uintptr_t)wide | WIDE;
+    }
+    ((number_place*)(page - WIDE))[n & (PAGE - 1)] = place;
 }
 
 // Room for a new number atom, and its place.
-static atom_s* number_room(number_place* place) {
+static atom_s* number_room(number_place& place) {
     if (number_next == number_end) {
         int b = (int)((number_end - 1) >> NUMBER_BLOCK_BITS);
         if (number_end == number_block_end) {
@@ -290,8 +322,8 @@ static atom_s* number_room(number_place* place) {
         char* ready = block_ready((char*)number_at(number_end), block + size, size);
         number_end = ((number_place)b << NUMBER_BLOCK_BITS) + (number_place)((ready - block) / NUMBER_SIZE);
     }
-    *place = number_next++;
-    return number_at(*place);
+    place = number_next++;
+    return number_at(place);
 }
 
 // The number a text is the table's text for, or -1.
@@ -559,8 +591,7 @@ atom_s* atoms_new() {
 atom_s* atoms_find(char const* text, int length) {
     int n = table_number(text, length);
     if (n >= 0) {
-        number_place* page = number_pages[n >> PAGE_BITS];
-        number_place place = page ? page[n & (PAGE - 1)] : 0;
+        number_place place = number_place_of(n);
         return place ? number_at(place) : nullptr;
     }
     return index_find(text, length, mix_of(text_key(text, length))).atom;
@@ -574,7 +605,7 @@ atom_s* atoms_find(str_s* string) { return atoms_find(string->data, string->leng
 // needs no key: its text (seven digits at most, and the NUL) is kept in the key's place,
 // written as one word whose lowest byte is the first digit. It is not chained either (see
 // atom_walk); `capacity`, which no short text reads, keeps how many chained atoms are older.
-static __attribute__((noinline)) atom_s* number_atom(number_place* at, int n) {
+static __attribute__((noinline)) atom_s* number_atom(int n) {
     // All eight digits at once, zero-padded, the first in the lowest byte: the number's two
     // halves of four digits each in a 32-bit lane, split into pairs and then digits by
     // multiplying by a reciprocal in every lane together. The leading zeros are shifted out.
@@ -586,7 +617,9 @@ static __attribute__((noinline)) atom_s* number_atom(number_place* at, int n) {
     int zeros = n ? __builtin_ctzll(x) >> 3 : 7;
     int length = 8 - zeros;
     u64 word = (x + 0x3030303030303030ull) >> (8 * zeros);
-    atom_s* a = number_room(at);
+    number_place place;
+    atom_s* a = number_room(place);
+    number_file(n, place);
     a->key = word;
     a->data = (char*)&a->key;
     a->length = length;
@@ -598,11 +631,17 @@ static __attribute__((noinline)) atom_s* number_atom(number_place* at, int n) {
     return a;
 }
 
+// The atom of n, a number of the table, made when missing.
+static atom_s* number_get(int n) {
+    number_place place = number_place_of(n);
+    return place ? number_at(place) : number_atom(n);
+}
+
 // A new text's atom is whole, but for texts made by joining and cutting (SHORT_SIZE): those
 // are the program's own values, which seldom name a function.
 static atom_s* add_text(char const* text, int length, int size = (int)sizeof(atom_s)) {
     int n = table_number(text, length);
-    if (number_place* at = number_slot(n)) return *at ? number_at(*at) : number_atom(at, n);
+    if (n >= 0) return number_get(n);
     u64 key = text_key(text, length);
     unsigned mix = mix_of(key);
     lookup_s at = index_find(text, length, mix);
@@ -651,7 +690,7 @@ static __attribute__((noinline)) atom_s* other_number(int n) {
 }
 
 atom_s* atoms_add(int n) {
-    if (number_place* at = number_slot(n)) return *at ? number_at(*at) : number_atom(at, n);
+    if ((unsigned)n < (unsigned)NUMBERS) return number_get(n);
     return other_number(n);
 }
 
@@ -736,7 +775,7 @@ atom_walk::atom_walk() : chain(atom_table), older(count - numbers - 1), left(0) 
         named_s& n = named[i];
         if (!n.atom || n.atom->notflag(AI_NUMBER)) continue;
         if (n.atom->notflag(AI_FUNCTION) && !n.names->params && !n.names->body) continue;
-        walk_numbers[left++] = {*number_slot((int)n.atom->number), n.atom};
+        walk_numbers[left++] = {number_place_of((int)n.atom->number), n.atom};
     }
     for (int i = left / 2 - 1; i >= 0; i--) walk_sift(walk_numbers, i, left);
     for (int n = left - 1; n > 0; n--) {

@@ -115,7 +115,11 @@ TEST(AtomTable, ChainIsNewestFirstAndTheWalkAddsTheNumbersThatHoldFunctions) {
     atom_s* a = atoms_add(t1.c_str());
     atom_s* n1 = atoms_add(9000001);  // the table's numbers are counted but not chained
     atom_s* b = atoms_add(t2.c_str());
+    // So many numbers made between n1 and n2 that their page keeps whole places from n2 on.
+    for (int i = 0; i < 70000; i++) atoms_add(6000000 + i);
     atom_s* n2 = atoms_add(9000002);
+    EXPECT_EQ(atoms_find("9000001"), n1);
+    EXPECT_EQ(atoms_add(9000002), n2);
     atom_s* n3 = atoms_add(9000003);
     atom_s* c = atoms_add(t3.c_str());
     EXPECT_EQ(atom_table, c);
