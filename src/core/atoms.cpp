@@ -17,10 +17,10 @@ static int indexed;  // those in the index
 static int numbers;  // those of the number table, which are not in the chain
 
 static_assert(sizeof(atom_s) <= 64, "a deep recursion makes an atom per level");
-static_assert(sizeof(str_s) + sizeof(unsigned long long) + 2 * sizeof(unsigned) == 32,
-              "a number's atom is the fields before `next`, 32 bytes");
-enum { SHORT_SIZE = 40 };  // a short atom: the fields before `global`
-static_assert(sizeof(atom_s) - 3 * sizeof(list_s*) == SHORT_SIZE, "a short atom ends after `next`");
+// Short atoms: a short text's ends after `next`, a long text's after `key`.
+enum { SHORT_SIZE = 32, SHORT_LONG_SIZE = 40 };
+static_assert(sizeof(str_s) + 2 * sizeof(unsigned) + sizeof(atom_s*) == SHORT_SIZE, "a number's atom ends after `next`");
+static_assert(sizeof(atom_s) - 3 * sizeof(list_s*) == SHORT_LONG_SIZE, "a long short atom ends after `key`");
 
 typedef unsigned long long u64;
 
@@ -214,7 +214,7 @@ static u64 store_range_key(store_s* store, int from, int to) {
 // A number's atom is found by its place among the number atoms: the atoms live in blocks
 // of their own, block b holding the places from b * NUMBER_BLOCK on. The first two blocks are
 // only partly filled (a small program stays small); the later ones hold 2 MiB of atoms. They
-// are made ready like the arena's blocks. A number's atom is 32 bytes, the fields before
+// are made ready like the arena's blocks. A number's atom is 32 bytes, the fields up to
 // `next`, and a full block holds as many as fit in 2 MiB. The sanitizer build gives each 64
 // and poisons the rest, so that it sees any reach past a number's end; it keeps the blocks
 // whole otherwise, as a number atom has no text of its own to run past.
@@ -538,14 +538,14 @@ __attribute__((always_inline)) inline atom_s* atom_fresh(u64 key, unsigned mix, 
     atom_s* a = (atom_s*)arena_take(size);
     a->next = nullptr;
     a->flags = AI_SHORT;
-    if (size != SHORT_SIZE) {
+    a->mix = mix;
+    if (size != SHORT_SIZE) a->key = key;
+    if (size != SHORT_SIZE && size != SHORT_LONG_SIZE) {
         a->global = nullptr;
         a->params = nullptr;
         a->body = nullptr;
         a->flags = 0;
     }
-    a->key = key;
-    a->mix = mix;
     return a;
 }
 
@@ -602,9 +602,9 @@ atom_s* atoms_find(char const* text) { return atoms_find(text, text_length(text)
 atom_s* atoms_find(str_s* string) { return atoms_find(string->data, string->length); }
 
 // A number of the table's, not yet an atom. Only the table finds it, never the index, so it
-// needs no key: its text (seven digits at most, and the NUL) is kept in the key's place,
-// written as one word whose lowest byte is the first digit. It is not chained either (see
-// atom_walk); `capacity`, which no short text reads, keeps how many chained atoms are older.
+// needs no key; it is not chained either (see atom_walk), so its text (seven digits at most,
+// and the NUL) is kept in `next`'s place, written as one word whose lowest byte is the first
+// digit. `capacity`, which no short text reads, keeps how many chained atoms are older.
 static __attribute__((noinline)) atom_s* number_atom(int n) {
     // All eight digits at once, zero-padded, the first in the lowest byte: the number's two
     // halves of four digits each in a 32-bit lane, split into pairs and then digits by
@@ -620,8 +620,8 @@ static __attribute__((noinline)) atom_s* number_atom(int n) {
     number_place place;
     atom_s* a = number_room(place);
     number_file(n, place);
-    a->key = word;
-    a->data = (char*)&a->key;
+    __builtin_memcpy(&a->next, &word, sizeof word);
+    a->data = (char*)&a->next;
     a->length = length;
     a->capacity = count - numbers;
     a->flags = AI_NUMBER;
@@ -738,7 +738,7 @@ atom_s* atom_s::own_record() {
     unsigned i = named_home(this);
     for (; named[i].atom; i = (i + 1) & named_mask)
         if (named[i].atom == this) return named[i].names;
-    atom_s* names = atom_fresh(key, mix);  // not chained: the walk finds it through its atom
+    atom_s* names = atom_fresh(0, mix);  // not chained, nor indexed: the walk finds it through its atom
     names->data = data;
     names->length = length;
     names->capacity = length < ATOM_LONG ? length : capacity;  // a long text's store, as its atom's
@@ -821,7 +821,7 @@ atom_s* atoms_cut(atom_s* a, int start, int count) {
     lookup_s at = index_find(mix, count, 0, [&](atom_s* b, int n) { return same_atom_bytes(b->data, piece, n); });
     atom_s* cut = at.atom;
     if (!cut) {
-        cut = atom_link(key, mix, SHORT_SIZE);
+        cut = atom_link(key, mix, SHORT_LONG_SIZE);
         cut->data = piece;
         cut->length = count;
         cut->capacity = a->capacity - start;  // the same store, so the same end of room
@@ -870,7 +870,7 @@ atom_s* atoms_join(list_s* values) {
     });
     if (found.atom) return found.atom;
 
-    atom_s* joined = atom_link(key, mix, SHORT_SIZE);
+    atom_s* joined = atom_link(key, mix, SHORT_LONG_SIZE);
     list_s* rest = values;
     if (grows_in_place(first, length - first->length)) {
         joined->data = first->data;

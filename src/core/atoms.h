@@ -43,23 +43,24 @@ enum atom_s_info : unsigned {
 
 enum : int { ATOM_LONG = 32 };  // texts this long live in shared stores
 
-// A number of the table (AI_NUMBER) is half an atom: it ends after `number`, and the fields
-// a name needs (`global` to `body`) live in a record of their own, made the first time the
-// number names a function or a global variable. A text that joining or cutting makes while
-// the program runs (AI_SHORT) keeps `next` too, and has such a record for the rest. Those
-// fields are reached through names() and global_var() on every atom that may be one of
-// them: numbers and the texts a program computes are the commonest atoms by far and seldom
-// name anything, so they take 32 and 40 bytes, not 64.
+// A number of the table (AI_NUMBER) is half an atom: it ends after `next`, whose place holds
+// its text, and the fields a name needs (`global` to `body`) live in a record of their own,
+// made the first time the number names a function or a global variable. A text that joining
+// or cutting makes while the program runs (AI_SHORT) keeps `next` too, and `key` when the
+// text is long, and has such a record for the rest. Those fields are reached through names()
+// and global_var() on every atom that may be one of them: numbers and the texts a program
+// computes are the commonest atoms by far and seldom name anything, so they take 32 bytes
+// (40 for a long text), not 64.
 struct atom_s : str_s {
-    unsigned long long key;  // the index's hash of the text's stem; a number of the table's text
-    unsigned flags;          // atom_s_info bits, and the tag in the low 16 bits
+    unsigned flags;  // atom_s_info bits, and the tag in the low 16 bits
     union {
-        unsigned mix;     // the key mixed, for the index's slots
+        unsigned mix;     // the index's hash of the text's stem, for its slots
         unsigned number;  // AI_NUMBER: the value (such atoms live in a table, not the index)
     };
-    // A number's atom ends here.
-    atom_s* next;    // the next older atom
-    // A short atom ends here.
+    atom_s* next;  // the next older atom; a number of the table's text
+    // A number's atom, and a short atom of a short text, ends here.
+    unsigned long long key;  // the hash that `mix` is made from; what joins and cuts combine
+    // A short atom of a long text ends here.
     list_s* global;  // the global variable of this name, found without walking the globals
     list_s* params;  // a program function's parameter names
     union {
