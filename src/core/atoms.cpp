@@ -128,6 +128,11 @@ static char* block_ready(char* ready, char* end, long long size) {
     return ready + part;
 }
 
+enum { ARENA_PIECE_MAX = 1024 };  // a larger piece is an allocation of its own
+#if KAVO_ASAN
+extern "C" void __asan_poison_memory_region(void const volatile* p, size_t size);
+#endif
+
 #if !KAVO_ASAN
 static char *arena_block, *arena_ready, *arena_end;  // the newest block's free bytes, ready or not
 
@@ -147,12 +152,18 @@ __attribute__((always_inline)) inline void* arena_take(long long size) {
     return new char[size];
 #else
     size = (size + 7) & ~7;
-    if (__builtin_expect(size > 1024, 0)) return new char[size];
+    if (__builtin_expect(size > ARENA_PIECE_MAX, 0)) return new char[size];
     if (__builtin_expect(size > arena_ready - arena_block, 0)) arena_refill(size);
     char* p = arena_block;
     arena_block += size;
     return p;
 #endif
+}
+
+// Gives back a piece that nothing points to any more (an outgrown leaf): one that had an
+// allocation of its own is freed, one carved from a block stays there unused.
+static void arena_drop(void* p, long long size) {
+    if (KAVO_ASAN || ((size + 7) & ~7) > ARENA_PIECE_MAX) delete[] (char*)p;
 }
 
 // A store: `room` bytes (and one for the NUL after the newest text) with this record behind
@@ -232,9 +243,6 @@ enum { NUMBER_SIZE = KAVO_ASAN ? 64 : 32, NUMBER_END = 32 };
 enum { NUMBER_BLOCK_BITS = 16, NUMBER_BLOCK = 1 << NUMBER_BLOCK_BITS, FIRST_ROOM = 2048, SECOND_ROOM = 16384 };
 enum { FULL_BYTES = 2 << 20, FULL_ROOM = FULL_BYTES / NUMBER_SIZE };
 static_assert((int)FULL_ROOM <= (int)NUMBER_BLOCK, "a block's places fit below the next block's");
-#if KAVO_ASAN
-extern "C" void __asan_poison_memory_region(void const volatile* p, size_t size);
-#endif
 typedef unsigned number_place;
 namespace {
 struct narrow_page {
@@ -467,10 +475,12 @@ static void leaf_put(leaf_s* leaf, atom_s* a, unsigned char last) {
     leaf->count++;
 }
 
+static long long leaf_size(int room) { return (long long)sizeof(leaf_s) + room * (long long)(sizeof(atom_s*) + 1); }
+
 // A leaf of `room` places holding the atoms of `from`, a leaf or (when `room` is 16) a stem's
-// one atom. Leaves are never freed, like the atoms: one outgrown stays where it was made.
+// one atom.
 static leaf_s* leaf_make(int room, unsigned mix, slot_s from) {
-    leaf_s* leaf = (leaf_s*)arena_take((long long)sizeof(leaf_s) + room * (long long)(sizeof(atom_s*) + 1));
+    leaf_s* leaf = (leaf_s*)arena_take(leaf_size(room));
     leaf->mix = mix;
     leaf->count = 0;
     leaf->room = room;
@@ -526,8 +536,10 @@ static void index_add(lookup_s at, atom_s* a) {
     leaf_s* leaf = (leaf_s*)slot_pointer(*slot);
     if (!slot_is_leaf(*slot))
         leaf = leaf_make(16, mix, *slot);  // 16 places: the ten last digits of a count each get one
-    else if ((leaf->count + 1) * 4 > leaf->room * 3)
+    else if ((leaf->count + 1) * 4 > leaf->room * 3) {
         leaf = leaf_make(leaf->room * 2, mix, *slot);
+        arena_drop(slot_pointer(*slot), leaf_size(leaf->room / 2));
+    }
     leaf_put(leaf, a, last_byte(a));
     *slot = slot_make(leaf, 1, mix);
     Error(slot_pointer(*slot) != leaf, "An atom's address does not fit the atom index");
@@ -535,7 +547,14 @@ static void index_add(lookup_s at, atom_s* a) {
 
 // A new atom's room, whole or short, its fields cleared but the text, which the caller gives it.
 __attribute__((always_inline)) inline atom_s* atom_fresh(u64 key, unsigned mix, int size = (int)sizeof(atom_s)) {
+#if KAVO_ASAN
+    // A whole atom's room with what lies past a short atom's end poisoned, as for numbers: the
+    // sanitizers then see both a reach past its end and an atom that has room for its type.
+    atom_s* a = (atom_s*)arena_take((long long)sizeof(atom_s));
+    if (size != (int)sizeof(atom_s)) __asan_poison_memory_region((char*)a + size, sizeof(atom_s) - (size_t)size);
+#else
     atom_s* a = (atom_s*)arena_take(size);
+#endif
     a->next = nullptr;
     a->flags = AI_SHORT;
     a->mix = mix;
