@@ -234,7 +234,7 @@ static u64 store_range_key(store_s* store, int from, int to) {
 // first number's, and 0 for none. The numbers of a page are nearly always made close
 // together (a count's, or a sum's that grows by a few each step), so a program that meets
 // numbers spread thinly over a wide range (running totals) keeps 2 bytes for each number of
-// that range, not 4. A page whose numbers were made far apart, a place 65535 or more past
+// that range, not 4. A page whose numbers were made far apart, a place more than 65535 past
 // its base, is widened once to whole places, which its pointer's low bit then tells.
 
 enum { NUMBERS = 10000000, PAGE_BITS = 9, PAGE = 1 << PAGE_BITS };
