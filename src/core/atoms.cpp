@@ -128,7 +128,12 @@ static char* block_ready(char* ready, char* end, long long size) {
     return ready + part;
 }
 
-enum { ARENA_PIECE_MAX = 1024 };  // a larger piece is an allocation of its own
+enum { ARENA_PIECE_MAX = 1024 };
+
+// Whether a piece of `size` bytes (a multiple of 8) is an allocation of its own, not carved
+// from a block: a large one, and every one in the sanitizer build, so that it sees each.
+static int piece_alone(long long size) { return KAVO_ASAN || size > ARENA_PIECE_MAX; }
+
 #if KAVO_ASAN
 extern "C" void __asan_poison_memory_region(void const volatile* p, size_t size);
 #endif
@@ -152,7 +157,7 @@ __attribute__((always_inline)) inline void* arena_take(long long size) {
     return new char[size];
 #else
     size = (size + 7) & ~7;
-    if (__builtin_expect(size > ARENA_PIECE_MAX, 0)) return new char[size];
+    if (__builtin_expect(piece_alone(size), 0)) return new char[size];
     if (__builtin_expect(size > arena_ready - arena_block, 0)) arena_refill(size);
     char* p = arena_block;
     arena_block += size;
@@ -163,7 +168,7 @@ __attribute__((always_inline)) inline void* arena_take(long long size) {
 // Gives back a piece that nothing points to any more (an outgrown leaf): one that had an
 // allocation of its own is freed, one carved from a block stays there unused.
 static void arena_drop(void* p, long long size) {
-    if (KAVO_ASAN || ((size + 7) & ~7) > ARENA_PIECE_MAX) delete[] (char*)p;
+    if (piece_alone((size + 7) & ~7)) delete[] (char*)p;
 }
 
 // A store: `room` bytes (and one for the NUL after the newest text) with this record behind
@@ -523,26 +528,27 @@ static lookup_s index_find(char const* text, int length, unsigned mix) {
                       [&](atom_s* a, int n) { return same_bytes(a->data, text, n); });
 }
 
-// Puts a new atom, its text given, in the index where index_find() left off.
+// Puts a new atom, its text given, in the index where index_find() left off: in the empty
+// slot of a new stem, or in its stem's leaf, made or grown as needed.
 static void index_add(lookup_s at, atom_s* a) {
     unsigned mix = a->mix;
     slot_s* slot = at.slot;
-    if (!*slot) {
-        *slot = slot_make(a, 0, mix);
-        Error(slot_pointer(*slot) != a, "An atom's address does not fit the atom index");
-        if ((unsigned long long)++indexed * 4 > (slot_mask + 1ull) * 3) index_grow();
-        return;
+    int new_stem = !*slot;
+    void* held = a;
+    if (!new_stem) {
+        leaf_s* leaf = (leaf_s*)slot_pointer(*slot);
+        if (!slot_is_leaf(*slot)) {
+            leaf = leaf_make(16, mix, *slot);  // 16 places: the ten last digits of a count each get one
+        } else if ((leaf->count + 1) * 4 > leaf->room * 3) {
+            leaf = leaf_make(leaf->room * 2, mix, *slot);
+            arena_drop(slot_pointer(*slot), leaf_size(leaf->room / 2));
+        }
+        leaf_put(leaf, a, last_byte(a));
+        held = leaf;
     }
-    leaf_s* leaf = (leaf_s*)slot_pointer(*slot);
-    if (!slot_is_leaf(*slot))
-        leaf = leaf_make(16, mix, *slot);  // 16 places: the ten last digits of a count each get one
-    else if ((leaf->count + 1) * 4 > leaf->room * 3) {
-        leaf = leaf_make(leaf->room * 2, mix, *slot);
-        arena_drop(slot_pointer(*slot), leaf_size(leaf->room / 2));
-    }
-    leaf_put(leaf, a, last_byte(a));
-    *slot = slot_make(leaf, 1, mix);
-    Error(slot_pointer(*slot) != leaf, "An atom's address does not fit the atom index");
+    *slot = slot_make(held, held != a, mix);
+    Error(slot_pointer(*slot) != held, "An atom's address does not fit the atom index");
+    if (new_stem && (unsigned long long)++indexed * 4 > (slot_mask + 1ull) * 3) index_grow();
 }
 
 // A new atom's room, whole or short, its fields cleared but the text, which the caller gives it.
