@@ -303,7 +303,10 @@ static atom_s* eval_text(list_s* args) {
 // with the same argument atoms as an earlier one has the same value atom. Programs evaluate
 // the same few expressions over and over (a counter's "-1", a test, fib's sums), so the value
 // of a call with one to three arguments is kept in a table of 1024 slots, found by a hash of
-// the arguments' addresses; a slot holds the latest call that hashed to it.
+// the arguments' addresses; a slot holds the latest call that hashed to it. A value that
+// the call had to make is not kept: a program that makes a new number at every step (a
+// running total, a row's index) never asks for it again, and keeping it would push out the
+// values that are asked for again; a repeated call is kept the second time it comes.
 namespace {
 struct eval_memo {
     atom_s* args[3];
@@ -320,7 +323,9 @@ static unsigned memo_hash(atom_s* k0, atom_s* k1, atom_s* k2) {
 }
 
 static __attribute__((noinline)) atom_s* eval_remember(list_s* args, eval_memo& slot) {
+    int made = atoms_count();
     atom_s* value = eval_text(args);
+    if (atoms_count() != made) return value;
     list_s* b = args->next;
     list_s* c = b ? b->next : nullptr;
     slot = {{args->atom, b ? b->atom : nullptr, c ? c->atom : nullptr}, value};
