@@ -38,12 +38,18 @@ static u64 load8(char const* p) {
 static u64 short_key(char const* text, int length) {
     u64 h = 0xcbf29ce484222325ull ^ (unsigned)length;
     int i = 0, n = length - 1;
-    for (; i + 8 <= n; i += 8) {
+    if (n < 8) {
+        for (; i < n; i++) h = (h ^ (unsigned char)text[i]) * 0x100000001b3ull;
+        return h;
+    }
+    // The stem's last eight bytes are read as a word too, overlapping the previous word
+    // when the stem is no multiple of eight: the length is keyed, so no two stems mix up.
+    for (; i + 8 < n; i += 8) {
         h = (h ^ load8(text + i)) * 0x100000001b3ull;
         h ^= h >> 29;
     }
-    for (; i < n; i++) h = (h ^ (unsigned char)text[i]) * 0x100000001b3ull;
-    return h;
+    h = (h ^ load8(text + n - 8)) * 0x100000001b3ull;
+    return h ^ h >> 29;
 }
 
 // A long text is keyed by the polynomial sum of byte[i] * P^(length - 1 - i), modulo 2^64:
@@ -354,11 +360,14 @@ static int table_number(char const* text, int length) {
 
 static int same_bytes(char const* a, char const* b, int n) {
     int i = 0;
-    for (; i + 8 <= n; i += 8)
+    if (n < 8) {
+        for (; i < n; i++)
+            if (a[i] != b[i]) return 0;
+        return 1;
+    }
+    for (; i + 8 < n; i += 8)
         if (load8(a + i) != load8(b + i)) return 0;
-    for (; i < n; i++)
-        if (a[i] != b[i]) return 0;
-    return 1;
+    return load8(a + n - 8) == load8(b + n - 8);  // the last word, overlapping the one before
 }
 
 // Long equal ranges of atom bytes found lately. Walking a text made of one repeated piece
