@@ -42,8 +42,8 @@ static u64 short_key(char const* text, int length) {
         for (; i < n; i++) h = (h ^ (unsigned char)text[i]) * 0x100000001b3ull;
         return h;
     }
-    // The stem's last eight bytes are read as a word too, overlapping the previous word
-    // when the stem is no multiple of eight: the length is keyed, so no two stems mix up.
+    // The stem's last eight bytes are read as one word, overlapping the word before when the
+    // stem's length is no multiple of eight.
     for (; i + 8 < n; i += 8) {
         h = (h ^ load8(text + i)) * 0x100000001b3ull;
         h ^= h >> 29;
