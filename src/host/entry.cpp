@@ -8,6 +8,7 @@
 // program from its own folder, which is where its includes are then found. --check stops
 // after the after-compile checks and the missing-main warning, before kavo.initialize.
 #include <limits.h>
+#include <malloc.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <stdio.h>
@@ -126,6 +127,9 @@ int main(int argc, char** argv) {
     }
     if (chosen) choose_program(chosen);
 
+    // The interpreter's thread allocates from the main heap: a heap of its own would cost a
+    // 64 MiB reservation and its trimming at every start, for a thread that runs alone.
+    mallopt(M_ARENA_MAX, 1);
     pthread_attr_t attr;
     pthread_attr_init(&attr);
     pthread_t thread;
