@@ -272,13 +272,17 @@ static atom_s* number_at(number_place place) {
     return (atom_s*)(number_blocks[place >> NUMBER_BLOCK_BITS] + NUMBER_SIZE * (place & (NUMBER_BLOCK - 1)));
 }
 
+// The place that slot i of a narrow page holds, or 0.
+static number_place narrow_place(narrow_page* page, int i) {
+    unsigned slot = page->slots[i];
+    return slot ? page->base + slot : 0;
+}
+
 // The place of n's atom, or 0 when n (a number of the table) has none yet.
 static number_place number_place_of(int n) {
     uintptr_t page = number_pages[n >> PAGE_BITS];
     if (__builtin_expect(page & WIDE, 0)) return ((number_place*)(page - WIDE))[n & (PAGE - 1)];
-    if (!page) return 0;
-    unsigned slot = ((narrow_page*)page)->slots[n & (PAGE - 1)];
-    return slot ? ((narrow_page*)page)->base + slot : 0;
+    return page ? narrow_place((narrow_page*)page, n & (PAGE - 1)) : 0;
 }
 
 // Room for pages, carved in the order the program first meets them from blocks and cleared
@@ -314,7 +318,7 @@ static void number_file(int n, number_place place) {
             return;
         }
         number_place* wide = (number_place*)page_take((int)(PAGE * sizeof(number_place)));
-        for (int i = 0; i < PAGE; i++) wide[i] = narrow->slots[i] ? narrow->base + narrow->slots[i] : 0;
+        for (int i = 0; i < PAGE; i++) wide[i] = narrow_place(narrow, i);
         page = (uintptr_t)wide | WIDE;
     }
     ((number_place*)(page - WIDE))[n & (PAGE - 1)] = place;
