@@ -304,47 +304,59 @@ static void* page_take(int bytes) {
     return page;
 }
 
-// Files n's new atom, at `place`, in its page.
-static void number_file(int n, number_place place) {
+// Files n's new atom, at `place`, in a page that is missing or too narrow for it. Out
+// of line, as number_refill is, so that making a number saves no registers for either.
+static __attribute__((noinline)) void number_file_rare(int n, number_place place) {
     uintptr_t& page = number_pages[n >> PAGE_BITS];
     if (!page) {
-        page = (uintptr_t)page_take((int)sizeof(narrow_page));
-        ((narrow_page*)page)->base = place - 1;
+        narrow_page* narrow = (narrow_page*)page_take((int)sizeof(narrow_page));
+        narrow->base = place - 1;
+        narrow->slots[n & (PAGE - 1)] = 1;
+        page = (uintptr_t)narrow;
+        return;
     }
-    if (!(page & WIDE)) {
-        narrow_page* narrow = (narrow_page*)page;
-        if (place - narrow->base <= 0xFFFF) {
-            narrow->slots[n & (PAGE - 1)] = (unsigned short)(place - narrow->base);
-            return;
-        }
-        number_place* wide = (number_place*)page_take((int)(PAGE * sizeof(number_place)));
-        for (int i = 0; i < PAGE; i++) wide[i] = narrow_place(narrow, i);
-        page = (uintptr_t)wide | WIDE;
+    number_place* wide = (number_place*)page_take((int)(PAGE * sizeof(number_place)));
+    for (int i = 0; i < PAGE; i++) wide[i] = narrow_place((narrow_page*)page, i);
+    wide[n & (PAGE - 1)] = place;
+    page = (uintptr_t)wide | WIDE;
+}
+
+// Files n's new atom, at `place`, in its page.
+__attribute__((always_inline)) inline void number_file(int n, number_place place) {
+    uintptr_t page = number_pages[n >> PAGE_BITS];
+    narrow_page* narrow = (narrow_page*)page;
+    if (page & WIDE)
+        ((number_place*)(page - WIDE))[n & (PAGE - 1)] = place;
+    else if (page && place - narrow->base <= 0xFFFF)
+        narrow->slots[n & (PAGE - 1)] = (unsigned short)(place - narrow->base);
+    else
+        number_file_rare(n, place);
+}
+
+// Makes more places ready for number atoms, in the newest block or a new one.
+static __attribute__((noinline)) void number_refill() {
+    int b = (int)((number_end - 1) >> NUMBER_BLOCK_BITS);
+    if (number_end == number_block_end) {
+        int room = ++b == 1 ? (int)FIRST_ROOM : b == 2 ? (int)SECOND_ROOM : (int)FULL_ROOM;
+        // A full block asks for its 2 MiB whole, the few bytes past its atoms too: so the
+        // host sees a block it may give huge pages.
+        number_blocks[b] = new char[room == FULL_ROOM ? (long long)FULL_BYTES : (long long)room * NUMBER_SIZE];
+#if KAVO_ASAN
+        for (int i = 0; i < room; i++)
+            __asan_poison_memory_region(number_blocks[b] + i * NUMBER_SIZE + NUMBER_END, NUMBER_SIZE - NUMBER_END);
+#endif
+        number_next = number_end = (number_place)b << NUMBER_BLOCK_BITS;
+        number_block_end = number_next + (number_place)room;
     }
-    ((number_place*)(page - WIDE))[n & (PAGE - 1)] = place;
+    char* block = number_blocks[b];
+    long long size = (long long)(number_block_end - ((number_place)b << NUMBER_BLOCK_BITS)) * NUMBER_SIZE;
+    char* ready = block_ready((char*)number_at(number_end), block + size, size);
+    number_end = ((number_place)b << NUMBER_BLOCK_BITS) + (number_place)((ready - block) / NUMBER_SIZE);
 }
 
 // Room for a new number atom, and its place.
-static atom_s* number_room(number_place& place) {
-    if (number_next == number_end) {
-        int b = (int)((number_end - 1) >> NUMBER_BLOCK_BITS);
-        if (number_end == number_block_end) {
-            int room = ++b == 1 ? (int)FIRST_ROOM : b == 2 ? (int)SECOND_ROOM : (int)FULL_ROOM;
-            // A full block asks for its 2 MiB whole, the few bytes past its atoms too: so the
-            // host sees a block it may give huge pages.
-            number_blocks[b] = new char[room == FULL_ROOM ? (long long)FULL_BYTES : (long long)room * NUMBER_SIZE];
-#if KAVO_ASAN
-            for (int i = 0; i < room; i++)
-                __asan_poison_memory_region(number_blocks[b] + i * NUMBER_SIZE + NUMBER_END, NUMBER_SIZE - NUMBER_END);
-#endif
-            number_next = number_end = (number_place)b << NUMBER_BLOCK_BITS;
-            number_block_end = number_next + (number_place)room;
-        }
-        char* block = number_blocks[b];
-        long long size = (long long)(number_block_end - ((number_place)b << NUMBER_BLOCK_BITS)) * NUMBER_SIZE;
-        char* ready = block_ready((char*)number_at(number_end), block + size, size);
-        number_end = ((number_place)b << NUMBER_BLOCK_BITS) + (number_place)((ready - block) / NUMBER_SIZE);
-    }
+__attribute__((always_inline)) inline atom_s* number_room(number_place& place) {
+    if (__builtin_expect(number_next == number_end, 0)) number_refill();
     place = number_next++;
     return number_at(place);
 }
