@@ -249,9 +249,25 @@ static char const* read_decimal(char const* p, unsigned* v) {
     return p;
 }
 
+// "A op N op B", the middle a text of an operator, plain decimal digits and an operator: the
+// second operator waits for the first only when the first is loose.
+static int evaluate_middle(unsigned a, atom_s* t, unsigned b, int* value) {
+    unsigned n;
+    if (t->length < 3 || t->length >= ATOM_LONG) return 0;  // a short text ends in a NUL
+    char const* end = read_decimal(t->data + 1, &n);
+    if (!end || end != t->data + t->length - 1) return 0;
+    unsigned char first = (unsigned char)t->data[0], second = (unsigned char)*end;
+    if (eval_op_kind[first] == EVAL_END || eval_op_kind[second] == EVAL_END) return 0;
+    if (eval_op_kind[first] == EVAL_TIGHT)
+        *value = eval_op_func[second](eval_op_func[first]((int)a, (int)n), (int)b);
+    else
+        *value = eval_op_func[first]((int)a, eval_op_func[second]((int)n, (int)b));
+    return 1;
+}
+
 // The commonest forms, read quicker: arguments that spell "A op B" or "A", A and B numbers
 // of the number table given whole, the operator alone between them or in front of B's plain
-// decimal digits ("n" "-1").
+// decimal digits ("n" "-1"), and "A op N op B" with the middle given whole ("i" "*200+" "j").
 static int evaluate_atoms(list_s* args, int* value) {
     atom_s* a = args->atom;
     if (a->notflag(AI_NUMBER)) return 0;
@@ -268,8 +284,9 @@ static int evaluate_atoms(list_s* args, int* value) {
         if (!end || *end) return 0;
     } else {
         atom_s* c = rest->next->atom;
-        if (rest->next->next || t->length != 1 || c->notflag(AI_NUMBER)) return 0;
+        if (rest->next->next || c->notflag(AI_NUMBER)) return 0;
         b = c->number;
+        if (t->length != 1) return evaluate_middle(a->number, t, b, value);
     }
     unsigned char op = (unsigned char)t->data[0];
     if (eval_op_kind[op] == EVAL_END) return 0;
