@@ -249,8 +249,9 @@ static char const* read_decimal(char const* p, unsigned* v) {
     return p;
 }
 
-// "A op N op B", the middle a text of an operator, plain decimal digits and an operator: the
-// second operator waits for the first only when the first is loose.
+// "A op N op B", the middle a text of an operator, plain decimal digits and an operator. A
+// tight first operator is applied at once, (A op N) op B; a loose one waits for the rest,
+// A op (N op B), whatever the second is.
 static int evaluate_middle(unsigned a, atom_s* t, unsigned b, int* value) {
     unsigned n;
     if (t->length < 3 || t->length >= ATOM_LONG) return 0;  // a short text ends in a NUL
